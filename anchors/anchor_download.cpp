@@ -1,0 +1,117 @@
+#include "anchors/anchor_download.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "shell/app_state.h"
+#include "shell/settings.h"
+#include "shell/status_lines.h"
+
+namespace digital_id {
+
+void DownloadContext::MarkEnded() {
+  {
+    std::lock_guard lock(mutex_);
+    hasEnded_ = true;
+  }
+  ended_.notify_all();
+}
+
+bool DownloadContext::WaitForEnd(std::uint32_t milliseconds) {
+  std::unique_lock lock(mutex_);
+  if (milliseconds == kInfiniteWait) {
+    ended_.wait(lock, [this] { return hasEnded_; });
+    return true;
+  }
+  return ended_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                         [this] { return hasEnded_; });
+}
+
+std::uint32_t DownloadThreadProc(DownloadContext& context) {
+  try {
+    const std::u16string url = context.url;
+    context.result =
+        Services().downloads->OpenBlockingStream(url, context.callback, context.stream);
+  } catch (...) {
+    context.result = kEAbort;
+  }
+  return 0;
+}
+
+namespace {
+
+// Reads the whole content of a finished download: keeps reading until the reported size is in.
+// Null when the size is unknown or too large, a read fails, or the content ends early.
+CertificatePtr CertificateFromStream(DownloadStream& stream) {
+  const std::optional<std::uint64_t> size = stream.Size();
+  if (!size || *size > kMaxAnchorBytes) {
+    return nullptr;
+  }
+  std::vector<std::uint8_t> content(static_cast<std::size_t>(*size));
+  std::size_t filled = 0;
+  while (filled < content.size()) {
+    const std::optional<std::uint32_t> read =
+        stream.Read(content.data() + filled, static_cast<std::uint32_t>(content.size() - filled));
+    if (!read || *read == 0) {
+      return nullptr;
+    }
+    filled += *read;
+  }
+  return Services().certificates->CreateFromDer(content.data(), content.size());
+}
+
+// Runs the download thread and waits for it; false when it did not end in time, could not be
+// started, or the platform reported anything but kSOk.
+bool RunDownloadThread(DownloadContext& context, std::uint32_t timeout) {
+  std::thread thread;
+  try {
+    thread = std::thread([&context] {
+      DownloadThreadProc(context);
+      context.MarkEnded();
+    });
+  } catch (...) {
+    // A thread that failed to start counts as a wait that did not see it end.
+    context.callback.RequestAbort();
+    return false;
+  }
+  const bool endedInTime = context.WaitForEnd(timeout);
+  if (!endedInTime) {
+    context.callback.RequestAbort();
+  }
+  // The context must outlive the thread: always wait for its real end.
+  thread.join();
+  return endedInTime && context.result == kSOk;
+}
+
+}  // namespace
+
+void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) {
+  const AnchorParameters& parameters = ParametersOf(kind);
+  certificate.reset();
+  const Language language = ReadLanguage();
+  try {
+    DownloadContext context;
+    context.url = ReadSetting(ModeKey(parameters.sha256UrlKey, parameters.sha1UrlKey));
+    ShowStep(parameters.downloadingText, language);
+    const std::uint32_t timeout = NumberFromText(ReadSetting(keys::kDownloadTimeout));
+    if (RunDownloadThread(context, timeout) && context.stream) {
+      certificate = CertificateFromStream(*context.stream);
+    }
+  } catch (...) {
+    certificate.reset();
+  }
+  if (!certificate) {
+    ShowTexts(parameters.downloadingText, parameters.downloadFailedText, language);
+  }
+}
+
+void DownloadCaCertificate(CertificatePtr& certificate) {
+  DownloadAnchorCertificate(AnchorKind::Ca, certificate);
+}
+
+void DownloadRootCertificate(CertificatePtr& certificate) {
+  DownloadAnchorCertificate(AnchorKind::Root, certificate);
+}
+
+}  // namespace digital_id

@@ -1,0 +1,40 @@
+#include "shell/app_state.h"
+
+namespace digital_id {
+
+std::u16string GuardedText::Get() const {
+  std::lock_guard lock(mutex_);
+  return text_;
+}
+
+void GuardedText::Set(std::u16string text) {
+  std::lock_guard lock(mutex_);
+  text_ = std::move(text);
+}
+
+AppState& App() {
+  static AppState state;
+  return state;
+}
+
+void ResetAppState(Platform* platform) {
+  AppState& app = App();
+  app.settingsPath.clear();
+  app.anchorIssuerName.Set(u"");
+  app.forceSha256 = 0;
+  app.isPostXp = 0;
+  app.securityTable = nullptr;
+  app.advanceMode = 0;
+  app.lineColour = 0;
+  app.machineRadio = app.userRadio = app.closeButton = app.pasteButton = nullptr;
+  app.submitButton = app.codeEdit = app.detailLine = app.statusLine = nullptr;
+  app.instance = nullptr;
+  app.currentFont = nullptr;
+  app.platform = platform;
+}
+
+Platform& Services() {
+  return *App().platform;
+}
+
+}  // namespace digital_id

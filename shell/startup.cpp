@@ -1,0 +1,58 @@
+#include "shell/startup.h"
+
+#include <optional>
+#include <string>
+
+#include "shell/app_state.h"
+#include "shell/main_window.h"
+#include "shell/settings.h"
+#include "shell/status_lines.h"
+#include "shell/texts.h"
+
+namespace digital_id {
+
+namespace {
+
+constexpr std::size_t kCurrentDirectoryChars = 260;
+
+// The settings file in the current directory; empty (every setting reads empty) when the
+// current directory cannot be had.
+std::u16string SettingsPathInCurrentDirectory() {
+  System& system = *Services().system;
+  std::u16string directory = system.CurrentDirectory(kCurrentDirectoryChars);
+  if (directory.empty()) {
+    return {};
+  }
+  if (directory.back() != system.PathSeparator()) {
+    directory.push_back(system.PathSeparator());
+  }
+  return directory + std::u16string(kSettingsFileName);
+}
+
+}  // namespace
+
+int RunInstaller(void* instance, int showCommand) {
+  AppState& app = App();
+  const std::optional<std::uint32_t> major = Services().system->OsMajorVersion();
+  if (major) {
+    app.isPostXp = *major >= 6 ? 1 : 0;
+  }
+  RegisterMainWindowClass(instance);
+  app.settingsPath = SettingsPathInCurrentDirectory();
+  app.advanceMode = FlagFromText(ReadSetting(keys::kAdvanceMode)) ? 1 : 0;
+  app.forceSha256 = FlagFromText(ReadSetting(keys::kForceSha256)) ? 1 : 0;
+  if (CreateMainWindow(instance, showCommand) == 0) {
+    return 0;
+  }
+  if (!major) {
+    app.lineColour = kColourDarkRed;
+    const Language language = ReadLanguage();
+    ShowTexts(texts::kOsDetectionError, texts::kUnableToDetectOs, language);
+    WindowSystem& windows = *Services().windows;
+    windows.Enable(app.codeEdit, false);
+    windows.Enable(app.submitButton, false);
+  }
+  return Services().windows->RunMessageLoop();
+}
+
+}  // namespace digital_id
