@@ -28,6 +28,8 @@ struct SecureChannel {
 
   // Frees the credentials, deletes the context and closes the socket; safe to call twice.
   void Release();
+  // Deletes the security context if one is held and marks it unset.
+  void DeleteContext();
 };
 
 // Acquires TLS 1.2 client credentials and connects serverSocket to the issuing server within

@@ -15,8 +15,8 @@ namespace {
 
 constexpr std::size_t kCurrentDirectoryChars = 260;
 
-// The settings file in the current directory; empty (every setting reads empty) when the
-// current directory cannot be had.
+}  // namespace
+
 std::u16string SettingsPathInCurrentDirectory() {
   System& system = *Services().system;
   std::u16string directory = system.CurrentDirectory(kCurrentDirectoryChars);
@@ -29,18 +29,20 @@ std::u16string SettingsPathInCurrentDirectory() {
   return directory + std::u16string(kSettingsFileName);
 }
 
-}  // namespace
+void ReadStartupFlags() {
+  AppState& app = App();
+  app.advanceMode = FlagFromText(ReadSetting(keys::kAdvanceMode)) ? 1 : 0;
+  app.forceSha256 = FlagFromText(ReadSetting(keys::kForceSha256)) ? 1 : 0;
+}
 
 int RunInstaller(void* instance, int showCommand) {
   AppState& app = App();
   const std::optional<std::uint32_t> major = Services().system->OsMajorVersion();
-  if (major) {
-    app.isPostXp = *major >= 6 ? 1 : 0;
-  }
+  // A failed query leaves the older generation.
+  app.isPostXp = (major && *major >= 6) ? 1 : 0;
   RegisterMainWindowClass(instance);
   app.settingsPath = SettingsPathInCurrentDirectory();
-  app.advanceMode = FlagFromText(ReadSetting(keys::kAdvanceMode)) ? 1 : 0;
-  app.forceSha256 = FlagFromText(ReadSetting(keys::kForceSha256)) ? 1 : 0;
+  ReadStartupFlags();
   if (CreateMainWindow(instance, showCommand) == 0) {
     return 0;
   }

@@ -1,6 +1,15 @@
 #pragma once
 
+#include <string>
+
 namespace digital_id {
+
+// The settings file in the current directory; empty (every setting then reads empty) when the
+// current directory cannot be had.
+std::u16string SettingsPathInCurrentDirectory();
+
+// Reads AdvanceMode and ForceSHA256 into AppState by the flag rule.
+void ReadStartupFlags();
 
 // The program's start-up and main loop over the installed platform: operating-system generation,
 // window class, settings path, the two start-up flags, the window, the report of a failed version

@@ -35,6 +35,24 @@ class MemoryStream : public DownloadStream {
 
 }  // namespace
 
+FakeDownload FakeDownload::Failing(HResult failure) {
+  FakeDownload download;
+  download.result = failure;
+  return download;
+}
+
+FakeDownload FakeDownload::Stalled() {
+  FakeDownload download;
+  download.mode = Mode::StallUntilAbort;
+  return download;
+}
+
+FakeDownload FakeDownload::Serving(Bytes content) {
+  FakeDownload download;
+  download.content = std::move(content);
+  return download;
+}
+
 HResult FakeDownloadEngine::OpenBlockingStream(const std::u16string& url,
                                                BindStatusCallback& callback,
                                                std::unique_ptr<DownloadStream>& stream) {

@@ -25,6 +25,13 @@ struct FakeDownload {
   std::uint32_t readChunk = 0;                // largest count one Read hands back (0: no limit)
   bool readFails = false;                     // every Read fails
   bool sizeUnknown = false;                   // Size() fails
+
+  // A download that fails at once with the given result.
+  static FakeDownload Failing(HResult failure);
+  // A download that stalls until the callback asks for an abort.
+  static FakeDownload Stalled();
+  // A download that hands back content.
+  static FakeDownload Serving(Bytes content);
 };
 
 // Download engine that serves configured addresses from memory.

@@ -1,0 +1,55 @@
+#include <string>
+
+#include "channel/secure_channel.h"
+#include "shell/app_state.h"
+#include "shell/settings.h"
+#include "shell/status_lines.h"
+#include "shell/texts.h"
+
+namespace digital_id {
+
+namespace {
+
+// Characters of the simple-name rendering of the issuer, terminator included.
+constexpr std::size_t kSimpleNameChars = 256;
+
+}  // namespace
+
+int CheckServerIssuer(const Certificate* certificate) {
+  try {
+    const std::u16string expected = ReadSetting(keys::kCaIssuer);
+    if (certificate == nullptr) {
+      return 0;
+    }
+    const std::u16string issuer =
+        Services().certificates->NameToSimpleString(certificate->EncodedIssuer(), kSimpleNameChars);
+    // Whole strings, code unit by code unit: no case folding, trimming or reordering.
+    return issuer == expected ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int AuthenticateServer(SecureChannel& channel, Language language) {
+  int result = 0;
+  try {
+    CertificatePtr certificate;
+    if (SecurityInterface* table = App().securityTable.load()) {
+      // The status is not looked at: without a certificate the issuer cannot match.
+      table->QueryRemoteCertificate(&channel.contextHandle, certificate);
+    }
+    result = CheckServerIssuer(certificate.get());
+  } catch (...) {
+    result = 0;
+  }
+  if (result == 0) {
+    try {
+      ShowTexts(texts::kValidatingServer, texts::kUnableToValidateServer, language);
+    } catch (...) {
+      // Nothing more can be shown.
+    }
+  }
+  return result;
+}
+
+}  // namespace digital_id

@@ -1,0 +1,59 @@
+#include "console/console_options.h"
+
+#include <string_view>
+
+#include "platform/linux/text_conversion.h"
+#include "shell/settings.h"
+
+namespace digital_id {
+
+std::optional<ConsoleOptions> ParseConsoleOptions(int argc, const char* const* argv,
+                                                  std::string& error) {
+  ConsoleOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--machine") {
+      options.machine = true;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--settings") {
+      if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
+        error = "--settings needs a file name";
+        return std::nullopt;
+      }
+      options.settings = argv[++i];
+    } else {
+      error = "unknown argument: " + std::string(argument);
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+const char* ConsoleUsage() {
+  return "Usage: digital-id-enroll [--machine] [--settings FILE]\n"
+         "\n"
+         "Reads a one-time secure code from the first line of standard input and runs one\n"
+         "enrollment: the trust anchors are checked, a key pair and a request are made, and the\n"
+         "certificate the issuing server issues is installed with its key.\n"
+         "\n"
+         "  --machine        enroll the computer (machine context); needs AdvanceMode=true\n"
+         "  --settings FILE  read the settings from FILE instead of ./app.ini\n"
+         "  --help           show this text\n"
+         "\n"
+         "Every text of the status line is printed as \"status: TEXT\", every text of the detail\n"
+         "line as \"detail: TEXT\" (a line break inside a text shows as \\n).\n"
+         "Exit code: 0 when the issued certificate was installed, 1 when the enrollment ended\n"
+         "otherwise, 2 on a usage error.\n";
+}
+
+std::u16string SecureCodeFromLine(std::string line) {
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (std::optional<std::u16string> decoded = Utf8ToUtf16(line)) {
+    return *decoded;
+  }
+  return WidenLatin1(line);
+}
+
+}  // namespace digital_id

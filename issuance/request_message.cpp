@@ -1,0 +1,56 @@
+#include "issuance/request_message.h"
+
+#include <cstdio>
+
+#include "issuance/enrollment_choice.h"
+#include "issuance/issuance.h"
+#include "shell/app_state.h"
+#include "shell/settings.h"
+#include "shell/status_lines.h"
+#include "shell/texts.h"
+
+namespace digital_id {
+
+namespace {
+
+// "REQ;", the six digits and the separator behind them.
+constexpr std::size_t kHeaderLength = 11;
+
+}  // namespace
+
+std::string AssembleRequestMessage(const std::u16string& secureCode,
+                                   const std::u16string& identityName,
+                                   const std::u16string& encodedRequest, bool sha256Mode) {
+  const std::u16string body = secureCode + u";" + identityName + u";" + encodedRequest + u";" +
+                              u"true" + u";" + (sha256Mode ? u"true" : u"false") + u";";
+  const std::size_t length = body.size() + kHeaderLength;
+  if (length > kMaxRequestMessageLength) {
+    return {};
+  }
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%06zu", length);
+  return "REQ;" + std::string(digits) + ";" + Narrow(body);
+}
+
+std::string GenerateRequestMessage(const std::u16string& secureCode,
+                                   const std::u16string& identityName) {
+  try {
+    const Language language = ReadLanguage();
+    Services().system->ComInitialize();
+    const std::u16string encodedRequest =
+        Services().enrollment->CreateRequest(CurrentEnrollmentPath(), CurrentEnrollmentContext());
+    std::string message;
+    if (!encodedRequest.empty()) {
+      message = AssembleRequestMessage(secureCode, identityName, encodedRequest, Sha256Mode());
+    }
+    if (message.empty()) {
+      ShowTexts(texts::kGeneratingRequest, texts::kRequestGenerationError, language);
+    }
+    return message;
+  } catch (...) {
+    ShowTexts(texts::kGeneratingRequest, texts::kRequestGenerationError, ReadLanguage());
+    return {};
+  }
+}
+
+}  // namespace digital_id

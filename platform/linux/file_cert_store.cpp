@@ -1,0 +1,144 @@
+#include "platform/linux/file_cert_store.h"
+
+#include <unistd.h>
+
+#include <limits>
+#include <utility>
+
+#include "platform/linux/digest.h"
+#include "platform/linux/simple_name.h"
+#include "platform/linux/store_paths.h"
+
+namespace digital_id {
+
+namespace {
+
+constexpr const char* kCertificateExtension = ".der";
+constexpr const char* kKeyExtension = ".key";
+// Bytes of the SHA-1 thumbprint shown in an entry's name.
+constexpr std::size_t kTagBytes = 8;
+
+std::string CertificateTag(const Certificate& certificate) {
+  const Bytes& der = certificate.Encoded();
+  return HexPrefix(ComputeDigest(ThumbprintAlgorithm::Sha1, der.data(), der.size()), kTagBytes);
+}
+
+}  // namespace
+
+StoredCertificate::StoredCertificate(X509Ptr x509, std::filesystem::path folder, std::string stem)
+    : OpenSslCertificate(std::move(x509)), folder_(std::move(folder)), stem_(std::move(stem)) {}
+
+std::unique_ptr<FileCertStore> FileCertStore::Open(StoreLocation location,
+                                                   const std::u16string& name) {
+  const auto root = StoresRoot(location);
+  const auto folderName = StoreFolderName(name);
+  if (!root || !folderName) {
+    return nullptr;
+  }
+  const std::filesystem::path folder = *root / *folderName;
+  // Without write rights the store is refused, as a machine store is for a normal user.
+  if (!CreateStoreFolder(location, folder) || ::access(folder.c_str(), R_OK | W_OK | X_OK) != 0) {
+    return nullptr;
+  }
+  StoreFolder storeFolder(folder);
+  storeFolder.RemoveStaleTemporaries();
+  return std::make_unique<FileCertStore>(std::move(storeFolder));
+}
+
+FileCertStore::FileCertStore(StoreFolder folder) : folder_(std::move(folder)) {}
+
+std::vector<std::unique_ptr<StoredCertificate>> FileCertStore::Certificates() const {
+  std::vector<std::unique_ptr<StoredCertificate>> certificates;
+  const std::string extension = kCertificateExtension;
+  for (const std::string& name : folder_.List(extension)) {
+    const auto der = folder_.Read(name);
+    if (!der) {
+      continue;
+    }
+    X509Ptr x509 = ParseExactDer(der->data(), der->size());
+    if (!x509) {
+      continue;
+    }
+    certificates.push_back(std::make_unique<StoredCertificate>(
+        std::move(x509), folder_.Path(), name.substr(0, name.size() - extension.size())));
+  }
+  return certificates;
+}
+
+CertificatePtr FileCertStore::FindFirstBySubject(const std::u16string& text) {
+  const std::u16string wanted = FoldCase(text);
+  for (auto& certificate : Certificates()) {
+    const std::u16string subject = FoldCase(
+        RenderSimpleName(certificate->EncodedSubject(), std::numeric_limits<std::size_t>::max()));
+    if (subject.find(wanted) != std::u16string::npos) {
+      return std::move(certificate);
+    }
+  }
+  return nullptr;
+}
+
+bool FileCertStore::Add(const Certificate& certificate) {
+  return AddWithKey(certificate, {}).has_value();
+}
+
+bool FileCertStore::Delete(CertificatePtr found) {
+  const auto* stored = dynamic_cast<const StoredCertificate*>(found.get());
+  if (stored == nullptr || stored->Folder() != folder_.Path()) {
+    return false;
+  }
+  const std::string stem = stored->Stem();
+  found.reset();
+  return RemoveEntry(stem);
+}
+
+bool FileCertStore::Contains(const Bytes& encoded) const {
+  for (const auto& certificate : Certificates()) {
+    if (certificate->Encoded() == encoded) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<std::string> FileCertStore::AddWithKey(const Certificate& certificate,
+                                                     const Bytes& keyPem) {
+  // Only a well-formed certificate is stored, so every file of the store reads back.
+  const auto checked = OpenSslCertificate::FromCertificate(certificate);
+  if (!checked) {
+    return std::nullopt;
+  }
+  std::vector<EntryFile> files;
+  // The key is written first: a certificate file never appears without its key.
+  if (!keyPem.empty()) {
+    files.push_back({kKeyExtension, keyPem, 0600});
+  }
+  files.push_back({kCertificateExtension, checked->Encoded(), 0644});
+  return folder_.AddEntry(CertificateTag(*checked), files);
+}
+
+std::optional<std::string> FileCertStore::AddKey(const std::string& tag, const Bytes& keyPem) {
+  if (keyPem.empty()) {
+    return std::nullopt;
+  }
+  return folder_.AddEntry(tag, {{kKeyExtension, keyPem, 0600}});
+}
+
+std::vector<StoredKey> FileCertStore::Keys() const {
+  std::vector<StoredKey> keys;
+  const std::string extension = kKeyExtension;
+  for (const std::string& name : folder_.List(extension)) {
+    if (auto pem = folder_.Read(name); pem && !pem->empty()) {
+      keys.push_back({name.substr(0, name.size() - extension.size()), std::move(*pem)});
+    }
+  }
+  return keys;
+}
+
+bool FileCertStore::RemoveEntry(const std::string& stem) {
+  // The certificate goes first, so that a key is never left without being findable by it.
+  const bool certificateGone = folder_.Remove(stem + kCertificateExtension);
+  const bool keyGone = folder_.Remove(stem + kKeyExtension);
+  return certificateGone && keyGone;
+}
+
+}  // namespace digital_id

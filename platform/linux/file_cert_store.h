@@ -1,0 +1,74 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/cert_store.h"
+#include "platform/linux/openssl_certificate.h"
+#include "platform/linux/store_folder.h"
+
+namespace digital_id {
+
+// A certificate read from a store folder; it remembers its entry so that it can be deleted.
+class StoredCertificate : public OpenSslCertificate {
+ public:
+  // Takes the certificate and the folder and stem of its entry.
+  StoredCertificate(X509Ptr x509, std::filesystem::path folder, std::string stem);
+
+  // Folder of the store the certificate was read from.
+  const std::filesystem::path& Folder() const { return folder_; }
+  // Name of its entry files without extension.
+  const std::string& Stem() const { return stem_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::string stem_;
+};
+
+// A private key waiting in a store folder (a pending request's key in REQUEST).
+struct StoredKey {
+  std::string stem;  // entry name without extension
+  Bytes pem;         // the key as PEM text
+};
+
+// A certificate store kept as a folder of DER files (see StoreFolder for names and writes);
+// a private key lives beside its certificate as "<stem>.key" (PEM, mode 0600).
+class FileCertStore : public CertStore {
+ public:
+  // Opens the named store at the location, creating its folder; null when the folder cannot be
+  // created or the user may not write to it.
+  static std::unique_ptr<FileCertStore> Open(StoreLocation location, const std::u16string& name);
+  // A store over an existing folder.
+  explicit FileCertStore(StoreFolder folder);
+
+  // The first certificate in store order whose subject's simple name contains text, ignoring
+  // case; null when none does.
+  CertificatePtr FindFirstBySubject(const std::u16string& text) override;
+  // Adds a copy whatever the store holds; false when the certificate is invalid or the write fails.
+  bool Add(const Certificate& certificate) override;
+  // Removes a certificate this store handed out, with its key if it has one.
+  bool Delete(CertificatePtr found) override;
+
+  // Every certificate of the store, in store order; unreadable files are skipped.
+  std::vector<std::unique_ptr<StoredCertificate>> Certificates() const;
+  // True when the store holds a certificate with exactly this DER encoding.
+  bool Contains(const Bytes& encoded) const;
+  // Adds a certificate together with its private key (PEM; empty for none); the entry's stem,
+  // or nullopt.
+  std::optional<std::string> AddWithKey(const Certificate& certificate, const Bytes& keyPem);
+  // Adds a private key alone (PEM, mode 0600) tagged with tag; the entry's stem, or nullopt.
+  std::optional<std::string> AddKey(const std::string& tag, const Bytes& keyPem);
+  // Every private key of the store, in store order.
+  std::vector<StoredKey> Keys() const;
+  // Removes an entry's certificate and key files; false when one of them stays.
+  bool RemoveEntry(const std::string& stem);
+  // The folder behind the store.
+  const StoreFolder& Folder() const { return folder_; }
+
+ private:
+  StoreFolder folder_;
+};
+
+}  // namespace digital_id

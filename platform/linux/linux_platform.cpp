@@ -1,0 +1,17 @@
+#include "platform/linux/linux_platform.h"
+
+namespace digital_id {
+
+LinuxPlatform::LinuxPlatform(WindowSystem& windows)
+    : tls_([] { return TrustedRootsFromStores(); }), enrollment_(certificates_) {
+  platform_.system = &system_;
+  platform_.profile = &profile_;
+  platform_.windows = &windows;
+  platform_.certificates = &certificates_;
+  platform_.downloads = &downloads_;
+  platform_.tls = &tls_;
+  platform_.sockets = &sockets_;
+  platform_.enrollment = &enrollment_;
+}
+
+}  // namespace digital_id

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/linux/curl_download_engine.h"
+#include "platform/linux/file_cert_services.h"
+#include "platform/linux/ini_profile.h"
+#include "platform/linux/linux_system.h"
+#include "platform/linux/openssl_enrollment_objects.h"
+#include "platform/linux/openssl_tls_engine.h"
+#include "platform/linux/posix_sockets.h"
+#include "platform/platform.h"
+
+namespace digital_id {
+
+// Every Linux service of the core, over the window system a front end supplies. The TLS engine
+// trusts the system's roots plus the Root stores of both locations, read anew per connection.
+class LinuxPlatform {
+ public:
+  explicit LinuxPlatform(WindowSystem& windows);
+  LinuxPlatform(const LinuxPlatform&) = delete;
+  LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+
+  // The aggregate to install in AppState; valid as long as this object lives.
+  Platform& Services() { return platform_; }
+
+ private:
+  LinuxSystem system_;
+  IniProfile profile_;
+  FileCertServices certificates_;
+  CurlDownloadEngine downloads_;
+  OpenSslTlsEngine tls_;
+  PosixSockets sockets_;
+  OpenSslEnrollmentObjects enrollment_;
+  Platform platform_;
+};
+
+}  // namespace digital_id

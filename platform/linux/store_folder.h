@@ -1,0 +1,57 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/cert_store.h"
+
+namespace digital_id {
+
+// One file to write as part of a store entry: the extension of its name, its content and mode.
+struct EntryFile {
+  std::string extension;  // ".der" or ".key"
+  Bytes content;
+  mode_t mode = 0600;
+};
+
+// A store folder on disk. Entries are files named "<sequence>-<tag><extension>", where the
+// zero-padded sequence number keeps insertion order and the tag tells copies apart at a glance.
+// Every write goes to a temporary file in the folder that is flushed and then moved into place
+// without replacing anything, so a crash or a failed write never leaves a partial entry file.
+class StoreFolder {
+ public:
+  // A folder at path, which must exist.
+  explicit StoreFolder(std::filesystem::path path);
+
+  // The folder's path.
+  const std::filesystem::path& Path() const { return path_; }
+  // Names (without folder) of the entry files with the extension, in store order.
+  std::vector<std::string> List(std::string_view extension) const;
+  // Writes the files of one new entry under a fresh stem; the stem, or nullopt when a write
+  // failed (then none of the entry's files is left behind).
+  std::optional<std::string> AddEntry(const std::string& tag,
+                                      const std::vector<EntryFile>& files) const;
+  // Removes a file of the folder; true when it is gone (including when it did not exist).
+  bool Remove(const std::string& name) const;
+  // The whole content of a file of the folder; nullopt when it cannot be read.
+  std::optional<Bytes> Read(const std::string& name) const;
+  // Deletes temporary files left behind by writes interrupted long ago.
+  void RemoveStaleTemporaries() const;
+
+ private:
+  // The stem after the highest sequence number in use.
+  std::string NextStem(const std::string& tag) const;
+  // Writes one file atomically; false when it exists already or the write fails.
+  bool WriteNew(const std::string& name, const Bytes& content, mode_t mode, bool& exists) const;
+  // Flushes the folder itself so that a rename or unlink survives a crash.
+  void SyncFolder() const;
+
+  std::filesystem::path path_;
+};
+
+}  // namespace digital_id

@@ -1,0 +1,106 @@
+#include "platform/linux/store_paths.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/linux/simple_name.h"
+
+namespace digital_id {
+
+namespace {
+
+constexpr const char* kDefaultMachineStores = "/var/lib/digital-id/stores";
+
+std::optional<std::filesystem::path> HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return std::filesystem::path(home);
+  }
+  std::array<char, 4096> buffer{};
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return std::filesystem::path(found->pw_dir);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> StoresRoot(StoreLocation location) {
+  if (location == StoreLocation::LocalMachine) {
+    const char* machine = std::getenv("DIGITAL_ID_MACHINE_STORES");
+    return std::filesystem::path(machine != nullptr && machine[0] != '\0' ? machine
+                                                                          : kDefaultMachineStores);
+  }
+  if (location != StoreLocation::CurrentUser) {
+    return std::nullopt;
+  }
+  std::filesystem::path data;
+  // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules require.
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+    data = xdg;
+  } else if (const auto home = HomeFolder()) {
+    data = *home / ".local" / "share";
+  } else {
+    return std::nullopt;
+  }
+  return data / "digital-id" / "stores";
+}
+
+std::optional<std::string> StoreFolderName(const std::u16string& name) {
+  static const std::array<const char*, 4> known = {"CA", "Root", "My", "REQUEST"};
+  std::string narrow;
+  for (const char16_t c : name) {
+    const bool allowed = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
+                         (c >= u'0' && c <= u'9') || c == u'-' || c == u'_';
+    if (!allowed) {
+      return std::nullopt;
+    }
+    narrow.push_back(static_cast<char>(c));
+  }
+  if (narrow.empty()) {
+    return std::nullopt;
+  }
+  const std::u16string folded = FoldCase(name);
+  for (const char* candidate : known) {
+    const std::string text(candidate);
+    if (FoldCase(std::u16string(text.begin(), text.end())) == folded) {
+      return text;
+    }
+  }
+  return narrow;
+}
+
+bool CreateStoreFolder(StoreLocation location, const std::filesystem::path& folder) {
+  const mode_t mode = location == StoreLocation::LocalMachine ? 0755 : 0700;
+  // Collect the missing folders from the innermost outwards, then create them outermost first.
+  std::vector<std::filesystem::path> missing;
+  std::filesystem::path current = folder;
+  struct stat info {};
+  while (!current.empty() && ::stat(current.c_str(), &info) != 0) {
+    if (errno != ENOENT) {
+      return false;
+    }
+    missing.push_back(current);
+    const std::filesystem::path parent = current.parent_path();
+    if (parent == current) {
+      break;
+    }
+    current = parent;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (::mkdir(it->c_str(), mode) != 0 && errno != EEXIST) {
+      return false;
+    }
+  }
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace digital_id

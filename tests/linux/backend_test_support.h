@@ -1,0 +1,106 @@
+#pragma once
+
+// Helpers for the tests of the Linux stores, downloads, enrollment objects and settings reader:
+// store folders in a temporary place, test certificates made with OpenSSL, and the openssl
+// command line.
+
+#include <openssl/x509.h>
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/cert_store.h"
+#include "platform/linux/openssl_handles.h"
+
+namespace digital_id::backend_tests {
+
+// A temporary folder, removed with its content on destruction.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // The folder's absolute path.
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Points XDG_DATA_HOME and DIGITAL_ID_MACHINE_STORES into a scratch folder for its lifetime and
+// restores the previous values afterwards.
+class ScopedStoreEnvironment {
+ public:
+  ScopedStoreEnvironment();
+  ~ScopedStoreEnvironment();
+  ScopedStoreEnvironment(const ScopedStoreEnvironment&) = delete;
+  ScopedStoreEnvironment& operator=(const ScopedStoreEnvironment&) = delete;
+
+  // The scratch folder holding both locations.
+  const std::string& Root() const { return scratch_.Path(); }
+  // Folder of a named store at the current-user location.
+  std::string UserStore(const std::string& name) const;
+  // Folder of a named store at the local-machine location.
+  std::string MachineStore(const std::string& name) const;
+  // Every file below Root() with its size, as "relative/path:size", sorted.
+  std::vector<std::string> Snapshot() const;
+
+ private:
+  ScratchFolder scratch_;
+  std::optional<std::string> oldXdg_;
+  std::optional<std::string> oldMachine_;
+};
+
+// One attribute of a name: short name or dotted OID, value, ASN.1 string type (V_ASN1_...),
+// and whether it joins the previous attribute's RDN.
+struct NameAttribute {
+  std::string field;
+  std::string value;
+  int type = V_ASN1_UTF8STRING;
+  bool sameRdn = false;
+};
+
+// A name from attributes; null when OpenSSL refuses one.
+X509NamePtr MakeName(const std::vector<NameAttribute>& attributes);
+// The DER form of a name.
+Bytes NameDer(X509_NAME* name);
+
+// A fresh EC P-256 key (fast to make).
+EvpPkeyPtr MakeEcKey();
+
+// What a test certificate looks like.
+struct CertificateRequestForTest {
+  X509_NAME* subject = nullptr;    // required
+  EVP_PKEY* subjectKey = nullptr;  // public key to certify; required
+  X509* issuer = nullptr;          // null: self-signed
+  EVP_PKEY* issuerKey = nullptr;   // signing key (the subject key when self-signed)
+  bool isCa = false;
+  std::time_t notBefore = 0;  // 0: an hour ago
+  std::time_t notAfter = 0;   // 0: in a year
+  long serial = 1;
+};
+
+// A certificate signed with SHA-256; null on failure.
+X509Ptr MakeCertificate(const CertificateRequestForTest& request);
+// The DER form of a certificate.
+Bytes CertificateDer(X509* certificate);
+// A self-signed certificate with a single common name (and a fresh EC key).
+X509Ptr MakeSelfSigned(const std::string& commonName, long serial = 1);
+
+// Runs a shell command; its exit status and standard output.
+std::pair<int, std::string> RunCommand(const std::string& command);
+// Writes bytes to a file; false on failure.
+bool WriteFile(const std::string& path, const std::string& bytes);
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Names in a folder (no "." or ".."), sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
+// Permission bits of a file or folder; -1 when it does not exist.
+int ModeOf(const std::string& path);
+
+}  // namespace digital_id::backend_tests

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "backend_test_support.h"
+#include "platform/linux/ini_profile.h"
+
+namespace digital_id::backend_tests {
+namespace {
+
+class IniProfileTest : public ::testing::Test {
+ protected:
+  std::u16string PathOf(const std::string& name) const {
+    const std::string path = folder.Path() + "/" + name;
+    return std::u16string(path.begin(), path.end());
+  }
+  std::u16string Read(const std::u16string& section, const std::u16string& key,
+                      const std::string& file, std::size_t bufferChars = 256) {
+    return profile.ReadString(section, key, bufferChars, PathOf(file));
+  }
+
+  ScratchFolder folder;
+  IniProfile profile;
+};
+
+TEST_F(IniProfileTest, NamesIgnoreCaseTheFirstOccurrenceWinsAndValuesAreTrimmedAndUnquoted) {
+  ASSERT_TRUE(WriteFile(folder.Path() + "/app.ini",
+                        "; settings\r\n"
+                        "[Other]\r\n"
+                        "Language=EN\r\n"
+                        "[AppSettings]\r\n"
+                        "  language =  FR  \r\n"
+                        "LANGUAGE=EN\r\n"
+                        "# CAIssuer=commented\r\n"
+                        ";CAAddress=commented\r\n"
+                        "CAIssuer = \"  Quoted Issuer  \"\r\n"
+                        "Single='x'\r\n"
+                        "Mixed=\"unbalanced'\r\n"
+                        "Empty=\r\n"
+                        "Equals=a=b\r\n"
+                        "[appsettings]\r\n"
+                        "CAAddress=later.example\r\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "app.ini"), u"FR");
+  EXPECT_EQ(Read(u"APPSETTINGS", u"caissuer", "app.ini"), u"  Quoted Issuer  ");
+  EXPECT_EQ(Read(u"AppSettings", u"Single", "app.ini"), u"x");
+  EXPECT_EQ(Read(u"AppSettings", u"Mixed", "app.ini"), u"\"unbalanced'");
+  EXPECT_EQ(Read(u"AppSettings", u"Empty", "app.ini"), u"");
+  EXPECT_EQ(Read(u"AppSettings", u"Equals", "app.ini"), u"a=b");
+  EXPECT_EQ(Read(u"AppSettings", u"CAAddress", "app.ini"), u"later.example");
+  EXPECT_EQ(Read(u"Other", u"Language", "app.ini"), u"EN");
+}
+
+TEST_F(IniProfileTest, MissingFileSectionOrKeyReadsEmptyAndLongValuesAreCut) {
+  ASSERT_TRUE(WriteFile(folder.Path() + "/app.ini", "[AppSettings]\nLanguage=FRANCE\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "app.ini", 4), u"FRA");
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "app.ini", 1), u"");
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "app.ini", 0), u"");
+  EXPECT_EQ(Read(u"AppSettings", u"Missing", "app.ini"), u"");
+  EXPECT_EQ(Read(u"Nowhere", u"Language", "app.ini"), u"");
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "absent.ini"), u"");
+  EXPECT_EQ(profile.ReadString(u"AppSettings", u"Language", 10, u""), u"");
+}
+
+TEST_F(IniProfileTest, Utf16AndUtf8FilesWithByteOrderMarksAreRead) {
+  const std::u16string text = u"[AppSettings]\r\nCAIssuer=\u00C9metteur \u0434\r\n";
+  std::string utf16le = "\xFF\xFE";
+  for (const char16_t c : text) {
+    utf16le.push_back(static_cast<char>(c & 0xFF));
+    utf16le.push_back(static_cast<char>(c >> 8));
+  }
+  ASSERT_TRUE(WriteFile(folder.Path() + "/utf16.ini", utf16le));
+  EXPECT_EQ(Read(u"appsettings", u"CAISSUER", "utf16.ini"), u"\u00C9metteur \u0434");
+
+  ASSERT_TRUE(WriteFile(folder.Path() + "/utf8bom.ini",
+                        "\xEF\xBB\xBF[AppSettings]\nCAIssuer=\xC3\x89metteur\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"CAIssuer", "utf8bom.ini"), u"\u00C9metteur");
+  ASSERT_TRUE(
+      WriteFile(folder.Path() + "/plain.ini", "[AppSettings]\nCAIssuer=\xC3\x89t\xC3\xA9\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"CAIssuer", "plain.ini"), u"\u00C9t\u00E9");
+  // A file path with characters outside ASCII reaches the file system as UTF-8.
+  ASSERT_TRUE(WriteFile(folder.Path() + "/r\xC3\xA9glages.ini", "[AppSettings]\nLanguage=FR\n"));
+  EXPECT_EQ(profile.ReadString(u"AppSettings", u"Language", 4, PathOf("r") + u"\u00E9glages.ini"),
+            u"FR");
+}
+
+}  // namespace
+}  // namespace digital_id::backend_tests

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "platform/linux/linux_system.h"
+
+namespace digital_id {
+namespace {
+
+std::u16string Wide(const std::string& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+TEST(LinuxSystemTest, ReportsTheModernGenerationAndTheProcessEnvironment) {
+  LinuxSystem system;
+  EXPECT_EQ(system.OsMajorVersion(), 10u);
+  EXPECT_EQ(system.PathSeparator(), u'/');
+
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  const std::u16string directory = Wide(cwd);
+  EXPECT_EQ(system.CurrentDirectory(260 + directory.size()), directory);
+  EXPECT_EQ(system.CurrentDirectory(directory.size() + 1), directory);
+  EXPECT_EQ(system.CurrentDirectory(directory.size()), u"");
+
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  EXPECT_EQ(system.ComputerName(256), Wide(host));
+  EXPECT_EQ(system.ComputerName(3), Wide(host).substr(0, 2));
+  const std::u16string user = system.UserName(257);
+  EXPECT_FALSE(user.empty());
+  EXPECT_EQ(system.UserName(2), user.substr(0, 1));
+}
+
+TEST(LinuxSystemTest, SystemTimeIsAUtcFileTime) {
+  LinuxSystem system;
+  const std::uint64_t before =
+      (static_cast<std::uint64_t>(std::time(nullptr)) + 11644473600ULL) * 10000000ULL;
+  const std::uint64_t now = system.SystemTimeAsFileTime();
+  const std::uint64_t after =
+      (static_cast<std::uint64_t>(std::time(nullptr)) + 11644473601ULL) * 10000000ULL;
+  EXPECT_GE(now, before);
+  EXPECT_LE(now, after);
+}
+
+TEST(LinuxSystemTest, StartedThreadRunsItsBody) {
+  LinuxSystem system;
+  auto done = std::make_shared<std::promise<int>>();
+  auto result = done->get_future();
+  ASSERT_TRUE(system.StartThread([done] { done->set_value(42); }));
+  EXPECT_EQ(result.get(), 42);
+  system.ComInitialize();
+  system.ComUninitialize();
+}
+
+}  // namespace
+}  // namespace digital_id

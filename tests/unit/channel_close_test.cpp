@@ -1,0 +1,116 @@
+#include "tests/unit/channel_test_fixture.h"
+
+namespace digital_id {
+namespace {
+
+class CloseTest : public ChannelTest {
+ protected:
+  void ExpectControlsEnabledInOrder() const {
+    std::vector<WindowHandle> enabled;
+    for (const fake::WindowEvent& event : fakes.windows.Events()) {
+      if (event.kind == fake::WindowEvent::Kind::Enable && event.enabled) {
+        enabled.push_back(event.control);
+      }
+    }
+    const AppState& app = App();
+    EXPECT_EQ(enabled, (std::vector<WindowHandle>{app.codeEdit, app.submitButton, app.pasteButton,
+                                                  app.closeButton}));
+    for (WindowHandle control : enabled) EXPECT_TRUE(fakes.windows.IsEnabled(control));
+  }
+  void ExpectNothingLeft() {
+    EXPECT_EQ(Security().LiveCredentials(), 0);
+    EXPECT_EQ(Security().LiveContexts(), 0);
+    EXPECT_EQ(Security().LiveTokens(), 0);
+    EXPECT_EQ(Security().InvalidHandleCalls(), 0);
+    EXPECT_EQ(fakes.sockets.OpenSockets(), 0);
+  }
+};
+
+TEST_F(CloseTest, CloseReleasesEverythingAndEnablesTheControls) {
+  Establish();
+  DisableInputControls();
+  MarkLines();
+  fakes.windows.ClearEvents();
+  EXPECT_EQ(CloseConnection(channel), 0);
+
+  EXPECT_EQ(Security().FreeCredentialsCount(), 1);
+  EXPECT_EQ(Security().DeleteContextCount(), 1);
+  EXPECT_EQ(fakes.sockets.SocketsClosed(), 1);
+  EXPECT_EQ(fakes.sockets.cleanups, 1);
+  EXPECT_EQ(fakes.system.ComUninitializeCount(), 1);
+  ExpectNothingLeft();
+  ExpectControlsEnabledInOrder();
+  EXPECT_TRUE(LinesUnchanged());
+  // No closure alert or anything else goes to the server.
+  EXPECT_TRUE(fakes.sockets.SentBytes().empty());
+}
+
+TEST_F(CloseTest, CloseAfterAFailedHandshakeReleasesEachHandleOnce) {
+  AcquireCredentials();
+  fakes.sockets.QueueClose();
+  ASSERT_EQ(PerformHandshake(channel), 0);
+  EXPECT_EQ(CloseConnection(channel), 0);
+  EXPECT_EQ(Security().DeleteContextCount(), 1);
+  EXPECT_EQ(Security().FreeCredentialsCount(), 1);
+  ExpectNothingLeft();
+}
+
+TEST_F(CloseTest, CloseWithoutConnectionStillEndsTheLibrariesAndEnablesTheControls) {
+  fakes.sockets.Close(channel.serverSocket);
+  channel.serverSocket = kInvalidSocket;
+  DisableInputControls();
+  fakes.windows.ClearEvents();
+  EXPECT_EQ(CloseConnection(channel), 0);
+  EXPECT_EQ(fakes.sockets.cleanups, 1);
+  EXPECT_EQ(fakes.system.ComUninitializeCount(), 1);
+  EXPECT_EQ(fakes.sockets.InvalidCloses(), 0);
+  ExpectNothingLeft();
+  ExpectControlsEnabledInOrder();
+}
+
+TEST_F(CloseTest, SecondCloseReleasesNothingTwice) {
+  Establish();
+  CloseConnection(channel);
+  CloseConnection(channel);
+  EXPECT_EQ(Security().FreeCredentialsCount(), 1);
+  EXPECT_EQ(Security().DeleteContextCount(), 1);
+  EXPECT_EQ(fakes.sockets.InvalidCloses(), 0);
+  ExpectNothingLeft();
+}
+
+TEST_F(CloseTest, ChannelLeftWithoutCloseReleasesItsHandles) {
+  {
+    SecureChannel forgotten;
+    Security().AcquireCredentialsHandle(kSpProtTls12, kSchCredAutoCredValidation,
+                                        &forgotten.credentialHandle);
+    forgotten.contextHandle = Security().EstablishContext();
+    forgotten.serverSocket = fakes.sockets.CreateTcpSocket();
+  }
+  EXPECT_EQ(Security().LiveCredentials(), 0);
+  EXPECT_EQ(Security().LiveContexts(), 0);
+  EXPECT_EQ(fakes.sockets.OpenSockets(), 1);  // only the fixture's own socket
+}
+
+// The whole client side over the scripted peer, as the network phase drives it.
+TEST_F(CloseTest, WholeExchangeOverTheScriptedPeer) {
+  fake::QueueServerHandshake(fakes.sockets);
+  fake::QueueServerMessage(fakes.sockets, "SRVACK;");
+  fake::QueueServerMessage(fakes.sockets, "ISSUED;MIIB");
+  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(PerformHandshake(channel), 1);
+  ASSERT_EQ(AuthenticateServer(channel, Language::English), 1);
+  ASSERT_EQ(SendSecureMessage(channel, "REQ;000010;code"), 1);
+  EXPECT_EQ(ReceiveSecureMessage(channel), u"SRVACK;");
+  EXPECT_EQ(ReceiveSecureMessage(channel), u"ISSUED;MIIB");
+  ASSERT_EQ(SendSecureMessage(channel, "CLTACK;"), 1);
+  EXPECT_EQ(CloseConnection(channel), 0);
+
+  EXPECT_EQ(fake::SentClientMessages(fakes.sockets),
+            (std::vector<std::string>{"REQ;000010;code", "CLTACK;"}));
+  EXPECT_EQ(StatusLine(), u"Connecting to server.");
+  EXPECT_EQ(DetailLine(), u"Successfully connected.");
+  ExpectNothingLeft();
+}
+
+}  // namespace
+}  // namespace digital_id

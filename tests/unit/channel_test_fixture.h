@@ -1,0 +1,67 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "channel/secure_channel.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/fake/fake_tls_peer.h"
+#include "shell/app_state.h"
+#include "shell/main_window.h"
+#include "shell/status_lines.h"
+
+namespace digital_id {
+
+// The issuing server's address in the fake name table (192.0.2.10 in network byte order).
+inline constexpr std::uint32_t kServerAddress = 0x0A0200C0;
+
+// A window with its two lines, settings for a server at ca.example.test:443 in SHA-256 mode, the
+// fake security interface installed and an open socket in the channel.
+class ChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fakes.Install();
+    App().settingsPath = u"C:\\Installer\\app.ini";
+    App().isPostXp = 1;
+    ASSERT_EQ(CreateMainWindow(nullptr, 1), 1);
+    App().securityTable = &Security();
+    fakes.profile.Set(u"CAAddress", u"ca.example.test");
+    fakes.profile.Set(u"CATCPPortSHA256", u"443");
+    fakes.profile.Set(u"ConnectionTimeout", u"1500");
+    fakes.profile.Set(u"CAFECertNameSHA256", u"ca.example.test");
+    fakes.profile.Set(u"CAIssuer", u"Example Issuing CA");
+    fakes.sockets.AddHost("ca.example.test", kServerAddress);
+    channel.serverSocket = fakes.sockets.CreateTcpSocket();
+  }
+
+  fake::FakeSecurityInterface& Security() { return fakes.tls.security; }
+  std::u16string StatusLine() const { return fakes.windows.TextOf(App().statusLine); }
+  std::u16string DetailLine() const { return fakes.windows.TextOf(App().detailLine); }
+  void UseFrench() { fakes.profile.Set(u"Language", u"FR"); }
+
+  // Puts marker texts on both lines, so that a test can see whether a step wrote any.
+  void MarkLines() {
+    SetStatusLine(u"status before");
+    SetDetailLine(u"detail before");
+  }
+  bool LinesUnchanged() const {
+    return StatusLine() == u"status before" && DetailLine() == u"detail before";
+  }
+
+  // Client credentials, as the connection step acquires them.
+  void AcquireCredentials() {
+    Security().AcquireCredentialsHandle(kSpProtTls12, kSchCredAutoCredValidation,
+                                        &channel.credentialHandle);
+  }
+  // Credentials and a complete context, as after a successful handshake.
+  void Establish() {
+    AcquireCredentials();
+    channel.contextHandle = Security().EstablishContext();
+  }
+
+  fake::FakePlatform fakes;
+  SecureChannel channel;
+};
+
+}  // namespace digital_id

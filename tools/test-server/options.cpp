@@ -1,0 +1,122 @@
+#include "options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace digital_id::test_server {
+
+namespace {
+
+bool ParseNumber(std::string_view text, unsigned long max, unsigned long& value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && !text.empty() && value <= max;
+}
+
+bool IsCode(std::string_view code) {
+  if (code.empty() || code.size() > 64) return false;
+  for (const char c : code) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string UsageText() {
+  return "usage: digital-id-test-server [options]\n"
+         "  --dir DIR              folder of the demo PKI (default ./test-server-data)\n"
+         "  --http-port N          anchor download port on 127.0.0.1 (default: a free port)\n"
+         "  --tls-port N           issuance port on 127.0.0.1 (default: a free port)\n"
+         "  --code CODE            one-time code that gets a certificate (repeatable)\n"
+         "  --deny-code CODE       code answered SRVACK; then DENIED; (repeatable)\n"
+         "  --nack1-code CODE      code answered SRVNACK; at once (repeatable)\n"
+         "  --nack2-code CODE      code answered SRVACK; then SRVNACK; (repeatable)\n"
+         "  --other-intermediate   present a server certificate from Other Issuing CA\n"
+         "  --untrusted-server     present a self-signed server certificate\n"
+         "  --http-stall-path PATH accept GET PATH and never answer\n"
+         "  --write-ini PATH       write an app.ini pointing at this server\n"
+         "  --language LANG        Language in that app.ini (default EN)\n"
+         "  --advance-mode         AdvanceMode=TRUE in that app.ini\n"
+         "  --ini-host HOST        CAAddress and server name in that app.ini (default 127.0.0.1)\n"
+         "  --events FILE          append one line per event to FILE\n"
+         "  --verdict-delay-ms N   pause between SRVACK; and the verdict (default 1000)\n"
+         "  --help                 this text\n"
+         "Without any code option, three one-time codes are made up and shown on standard "
+         "error.\nStandard output: \"http-port N\", \"tls-port N\", then \"ready\".\n";
+}
+
+ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    if (name == "--help" || name == "-h") return ParseOutcome::Help;
+    if (name == "--other-intermediate" || name == "--untrusted-server") {
+      const auto wanted = name == "--other-intermediate" ? ServerIdentity::OtherIntermediate
+                                                         : ServerIdentity::Untrusted;
+      if (options.identity != ServerIdentity::Regular && options.identity != wanted) {
+        error = "--other-intermediate and --untrusted-server exclude each other";
+        return ParseOutcome::Error;
+      }
+      options.identity = wanted;
+      continue;
+    }
+    if (name == "--advance-mode") {
+      options.advanceMode = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      error = std::string(name) + (name.rfind("--", 0) == 0 ? " needs a value" : ": unknown");
+      return ParseOutcome::Error;
+    }
+    const std::string value = argv[++i];
+    unsigned long number = 0;
+    if (name == "--dir") {
+      options.folder = value;
+    } else if (name == "--http-port" || name == "--tls-port") {
+      if (!ParseNumber(value, 65535, number)) {
+        error = std::string(name) + " needs a port number, not \"" + value + "\"";
+        return ParseOutcome::Error;
+      }
+      (name == "--http-port" ? options.httpPort : options.tlsPort) =
+          static_cast<std::uint16_t>(number);
+    } else if (name == "--code" || name == "--deny-code" || name == "--nack1-code" ||
+               name == "--nack2-code") {
+      if (!IsCode(value)) {
+        error = std::string(name) + " needs 1 to 64 letters, digits or hyphens";
+        return ParseOutcome::Error;
+      }
+      const CodeKind kind = name == "--code"         ? CodeKind::Issue
+                            : name == "--deny-code"  ? CodeKind::Deny
+                            : name == "--nack1-code" ? CodeKind::RefuseFirst
+                                                     : CodeKind::RefuseSecond;
+      options.codes.emplace_back(value, kind);
+    } else if (name == "--http-stall-path") {
+      if (value.empty() || value.front() != '/') {
+        error = "--http-stall-path needs a path starting with /";
+        return ParseOutcome::Error;
+      }
+      options.stallPath = value;
+    } else if (name == "--write-ini") {
+      options.iniPath = value;
+    } else if (name == "--language") {
+      options.language = value;
+    } else if (name == "--ini-host") {
+      options.iniHost = value;
+    } else if (name == "--events") {
+      options.eventsPath = value;
+    } else if (name == "--verdict-delay-ms") {
+      if (!ParseNumber(value, 60000, number)) {
+        error = "--verdict-delay-ms needs 0 to 60000";
+        return ParseOutcome::Error;
+      }
+      options.verdictDelay = std::chrono::milliseconds(number);
+    } else {
+      error = "unknown option " + std::string(name);
+      return ParseOutcome::Error;
+    }
+  }
+  return ParseOutcome::Run;
+}
+
+}  // namespace digital_id::test_server

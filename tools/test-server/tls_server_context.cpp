@@ -1,0 +1,29 @@
+#include "tls_server_context.h"
+
+namespace digital_id::test_server {
+
+SslCtxPtr MakeTlsServerContext(const CertifiedKey& server, const std::vector<X509*>& chain,
+                               std::string& error) {
+  SslCtxPtr context(SSL_CTX_new(TLS_server_method()));
+  bool ready = context && SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) == 1 &&
+               SSL_CTX_set_max_proto_version(context.get(), TLS1_2_VERSION) == 1 &&
+               SSL_CTX_use_certificate(context.get(), server.certificate.get()) == 1 &&
+               SSL_CTX_use_PrivateKey(context.get(), server.key.get()) == 1 &&
+               SSL_CTX_check_private_key(context.get()) == 1;
+  for (X509* certificate : chain) {
+    ready = ready && SSL_CTX_add1_chain_cert(context.get(), certificate) == 1;
+  }
+  if (!ready) {
+    error = "TLS context: " + TakeOpenSslError();
+    return nullptr;
+  }
+  // Each message is one record, and a record is read only when whole.
+  SSL_CTX_clear_mode(context.get(), SSL_MODE_ENABLE_PARTIAL_WRITE);
+  SSL_CTX_set_read_ahead(context.get(), 0);
+  SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
+  SSL_CTX_set_session_cache_mode(context.get(), SSL_SESS_CACHE_OFF);
+  SSL_CTX_set_options(context.get(), SSL_OP_NO_TICKET | SSL_OP_NO_RENEGOTIATION);
+  return context;
+}
+
+}  // namespace digital_id::test_server
