@@ -83,14 +83,20 @@ class FakeSockets : public Sockets {
   std::vector<int> ReceiveLengths() const;
   // Receive steps not yet taken (a partly taken chunk counts).
   std::size_t PendingReceives() const;
+  // Host names looked up, in order.
   std::vector<std::string> Resolves() const;
+  // Connection attempts, in order.
   std::vector<FakeConnect> Connects() const;
+  // Connection waits with their time values, in order.
   std::vector<FakeWait> Waits() const;
   // The non-blocking mode set by each SetNonBlocking call, in order.
   std::vector<bool> NonBlockingModes() const;
+  // Receive and send time-outs set, in milliseconds, in order.
   std::vector<std::uint32_t> ReceiveTimeouts() const;
   std::vector<std::uint32_t> SendTimeouts() const;
+  // Startup calls.
   int Startups() const;
+  // Valid sockets handed out.
   int SocketsCreated() const;
   int SocketsClosed() const;  // valid sockets closed
   int OpenSockets() const;    // created and not yet closed

@@ -35,7 +35,7 @@ std::vector<FakeHandshakeStep> DefaultFakeHandshake() {
 
 std::vector<Bytes> FakeServerHandshakeFlights() {
   return {MakeFakeHandshakeRecord("server hello, certificate, hello done"),
-          MakeFakeHandshakeRecord("server change cipher spec, finished")};
+          MakeFakeHandshakeRecord("server finished")};
 }
 
 FakeHandshakeStep FakeRejectedCertificateStep() {

@@ -76,6 +76,7 @@ class FakeSecurityInterface : public SecurityInterface {
                            std::uint32_t* qualityOfProtection) override;
 
   // --- Script ---
+  // The client side of the handshake, one step per call that does not answer incomplete.
   std::vector<FakeHandshakeStep> handshake = DefaultFakeHandshake();
   // A failure leaves the credential handle unset.
   SecStatus acquireStatus = kSecEOk;
@@ -92,8 +93,11 @@ class FakeSecurityInterface : public SecurityInterface {
   SecHandle EstablishContext();
 
   // --- Observations ---
+  // Every InitializeSecurityContext call, in order.
   std::vector<FakeHandshakeCall> HandshakeCalls() const;
+  // Every AcquireCredentialsHandle call, in order.
   std::vector<FakeAcquireCall> AcquireCalls() const;
+  // Successful releases of credentials, contexts and tokens.
   int FreeCredentialsCount() const;
   int DeleteContextCount() const;
   int FreeContextBufferCount() const;
@@ -101,6 +105,7 @@ class FakeSecurityInterface : public SecurityInterface {
   int LiveContexts() const;        // created and not deleted
   int LiveTokens() const;          // tokens handed out and not freed
   int InvalidHandleCalls() const;  // frees or deletes of handles not (or no longer) held
+  // EncryptMessage and DecryptMessage calls.
   int EncryptCount() const;
   int DecryptCount() const;
 

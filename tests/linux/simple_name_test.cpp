@@ -25,7 +25,7 @@ TEST(SimpleNameTest, ValuesAreJoinedInEncodedOrderWithRdnAndAttributeSeparators)
             u"Jane + jd42, Acme");
 }
 
-TEST(SimpleNameTest, ValuesWithSpecialCharactersAreQuotedWithQuotesDoubled) {
+TEST(SimpleNameTest, ValuesWithReservedCharactersAreQuotedWithQuotesDoubled) {
   EXPECT_EQ(Render({{"O", "Acme, Inc."}}), u"\"Acme, Inc.\"");
   EXPECT_EQ(Render({{"CN", "Say \"hi\""}}), u"\"Say \"\"hi\"\"\"");
   EXPECT_EQ(Render({{"CN", " lead"}}), u"\" lead\"");
