@@ -133,6 +133,33 @@ TEST_F(AnchorCheckTest, EveryOutcomeShowsItsTextsInBothLanguages) {
   }
 }
 
+TEST_F(AnchorCheckTest, NotFoundTextComesBeforeTheInstallationInBothLanguages) {
+  for (bool french : {false, true}) {
+    Reset();
+    Prepare();
+    if (french) SetFrench();
+    App().anchorIssuerName.Set(kRootName);
+    for (AnchorKind kind : {AnchorKind::Ca, AnchorKind::Root}) {
+      fakes().windows.ClearEvents();
+      ASSERT_EQ(kind == AnchorKind::Ca ? CheckCaCertificate() : CheckRootCertificate(), 1);
+      const auto details = fakes().windows.TextsShownOn(App().detailLine);
+      const auto statuses = fakes().windows.TextsShownOn(App().statusLine);
+      const bool ca = kind == AnchorKind::Ca;
+      const std::u16string notFound =
+          ca ? (french ? u"Certificat de l'AC non détecté." : u"CA certificate not found.")
+             : (french ? u"Certificat racine non détecté." : u"Root certificate not found.");
+      const std::u16string checking =
+          ca ? (french ? u"Vérification du certificat de l'AC." : u"Checking CA certificate.")
+             : (french ? u"Vérification du certificat racine." : u"Checking Root certificate.");
+      // Checking, downloading, the verdict on the stored copy, then the installation's texts.
+      ASSERT_EQ(details.size(), 4u);
+      EXPECT_EQ(details[2], notFound);
+      EXPECT_EQ(statuses[2], checking);
+      EXPECT_EQ(statuses[0], checking);
+    }
+  }
+}
+
 TEST_F(AnchorCheckTest, PassingCopiesAddNothingAndCaCheckRemembersTheRootName) {
   StoreBoth();
   EXPECT_EQ(CheckCaCertificate(), 1);
