@@ -85,17 +85,9 @@ int ConnectToServer(SecureChannel& channel) {
       return 1;
     }
   } catch (...) {
-    try {
-      language = ReadLanguage();
-    } catch (...) {
-      // The language read at the start stands.
-    }
+    // Reported below like any other failure.
   }
-  try {
-    ShowTexts(texts::kConnectingToServer, texts::kUnableToConnect, language);
-  } catch (...) {
-    // Nothing more can be shown.
-  }
+  ShowFailureTexts(texts::kConnectingToServer, texts::kUnableToConnect, language);
   return 0;
 }
 

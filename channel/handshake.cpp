@@ -186,17 +186,9 @@ int PerformHandshake(SecureChannel& channel) {
       return 1;
     }
   } catch (...) {
-    try {
-      language = ReadLanguage();
-    } catch (...) {
-      // The language read before stands.
-    }
+    // Reported below like any other failure.
   }
-  try {
-    ShowTexts(texts::kCertificateAuthenticationFailed, texts::kBadServerCertificate, language);
-  } catch (...) {
-    // Nothing more can be shown.
-  }
+  ShowFailureTexts(texts::kCertificateAuthenticationFailed, texts::kBadServerCertificate, language);
   return 0;
 }
 

@@ -62,17 +62,9 @@ int SendSecureMessage(SecureChannel& channel, const std::string& message) {
       return 1;
     }
   } catch (...) {
-    try {
-      language = ReadLanguage();
-    } catch (...) {
-      // The language read at the start stands.
-    }
+    // Reported below like any other failure.
   }
-  try {
-    ShowTexts(texts::kConnectionClosed, texts::kUnableToSend, language);
-  } catch (...) {
-    // Nothing more can be shown.
-  }
+  ShowFailureTexts(texts::kConnectionClosed, texts::kUnableToSend, language);
   return 0;
 }
 

@@ -24,6 +24,20 @@ void ShowStep(const TextPair& status, Language language) {
   SetDetailLine(u"");
 }
 
+void ShowFailureTexts(const TextPair& status, const TextPair& detail, Language fallback) noexcept {
+  Language language = fallback;
+  try {
+    language = ReadLanguage();
+  } catch (...) {
+    // The language read before stands.
+  }
+  try {
+    ShowTexts(status, detail, language);
+  } catch (...) {
+    // Nothing more can be shown.
+  }
+}
+
 namespace {
 
 void SetInputControlsEnabled(bool enable) {

@@ -15,6 +15,10 @@ void ShowTexts(const TextPair& status, const TextPair& detail, Language language
 // Sets the status line to a pair's form and empties the detail line.
 void ShowStep(const TextPair& status, Language language);
 
+// Shows a failure's texts after an operation gave up, possibly on an exception: Language is read
+// again (fallback stands if even that fails), and nothing escapes.
+void ShowFailureTexts(const TextPair& status, const TextPair& detail, Language fallback) noexcept;
+
 // Enables the four input controls in their order: code box, Submit, Paste, Close.
 void EnableInputControls();
 // Disables the four input controls in the same order.
