@@ -3,6 +3,7 @@
 // Runs digital-id-enroll as a child process for the end-to-end tests: one line on its standard
 // input, arguments, extra environment, a working folder, and a hard bound on its run time.
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,10 +12,10 @@ namespace digital_id::end_to_end {
 
 // What one run of digital-id-enroll is given.
 struct EnrollInvocation {
-  std::string input;                    // the whole standard input (e.g. "CODE\n")
-  std::vector<std::string> arguments;   // after the program name
+  std::string input;                   // the whole standard input (e.g. "CODE\n")
+  std::vector<std::string> arguments;  // after the program name
   std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
-  std::string workingFolder;            // the child's current folder
+  std::string workingFolder;                                     // the child's current folder
 };
 
 // What one run of digital-id-enroll gave.

@@ -1,0 +1,152 @@
+// End-to-end runs of digital-id-enroll that end before a verdict: a server that cannot be
+// trusted or reached, anchors that cannot be downloaded, and usage errors.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+
+#include "end_to_end_support.h"
+
+namespace digital_id::end_to_end {
+namespace {
+
+// The last two lines, or all of them when there are fewer.
+std::vector<std::string> LastTwo(const std::vector<std::string>& lines) {
+  return {lines.size() > 2 ? lines.end() - 2 : lines.begin(), lines.end()};
+}
+
+const std::vector<std::string> kHandshakeFailure = {"status: Certificate authentication failed.",
+                                                    "detail: Bad server certificate encountered."};
+const std::vector<std::string> kDownloadFailure = {"status: CA certificate downloading.",
+                                                   "detail: CA certificate download failed."};
+
+class EndToEndFailureTest : public EndToEndTest {};
+
+TEST_F(EndToEndFailureTest, ServerCertificateFromAnotherIntermediateFailsValidation) {
+  ASSERT_TRUE(StartServer({"--other-intermediate", "--code", "OTHER-1"}));
+  const ClientSite site = NewSite("client");
+  const EnrollOutcome outcome = Enroll(site, "OTHER-1");
+  EXPECT_EQ(outcome.exitCode, 1);
+  // The chain verifies (same root), the issuer is not the configured CAIssuer.
+  EXPECT_TRUE(HasAdjacentLines(outcome.lines, "status: Connecting to server.",
+                               "detail: Successfully connected."))
+      << Joined(outcome.lines);
+  EXPECT_EQ(LastTwo(outcome.lines),
+            (std::vector<std::string>{"status: Validating server credentials.",
+                                      "detail: Unable to validate the server credentials."}))
+      << Joined(outcome.lines);
+  EXPECT_TRUE(server->WaitForEvent("closed -")) << EventText();
+  EXPECT_FALSE(HasEvent("request OTHER-1")) << EventText();
+  EXPECT_TRUE(FilesWithExtension(site.Store("My")).empty());
+}
+
+TEST_F(EndToEndFailureTest, UntrustedServerChainFailsTheHandshake) {
+  ASSERT_TRUE(StartServer({"--untrusted-server", "--code", "UNTRUSTED-1"}));
+  const ClientSite site = NewSite("client");
+  const EnrollOutcome outcome = Enroll(site, "UNTRUSTED-1");
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(LastTwo(outcome.lines), kHandshakeFailure) << Joined(outcome.lines);
+  EXPECT_TRUE(server->WaitForEvent("handshake-failed")) << EventText();
+  EXPECT_FALSE(HasEvent("request UNTRUSTED-1")) << EventText();
+}
+
+TEST_F(EndToEndFailureTest, WrongServerNameFailsHandshakeAndRefusedPortFailsConnection) {
+  ASSERT_TRUE(StartServer({"--code", "NAME-1", "--code", "PORT-1"}));
+  const ClientSite nameSite = NewSite("wrong-name");
+  ASSERT_TRUE(SetIniValue(nameSite.Settings(), "CAFECertNameSHA256", "wrong.example"));
+  const RefusingPort refusing;
+  ASSERT_NE(refusing.Port(), 0);
+  const ClientSite portSite = NewSite("refused-port");
+  ASSERT_TRUE(SetIniValue(portSite.Settings(), "CATCPPortSHA256", std::to_string(refusing.Port())));
+
+  auto nameRun = std::async(std::launch::async, [&] { return Enroll(nameSite, "NAME-1"); });
+  const EnrollOutcome port = Enroll(portSite, "PORT-1");
+  const EnrollOutcome name = nameRun.get();
+
+  EXPECT_EQ(name.exitCode, 1);
+  EXPECT_EQ(LastTwo(name.lines), kHandshakeFailure) << Joined(name.lines);
+  EXPECT_TRUE(server->WaitForEvent("handshake-failed")) << EventText();
+  EXPECT_EQ(port.exitCode, 1);
+  EXPECT_EQ(LastTwo(port.lines), (std::vector<std::string>{"status: Connecting to server.",
+                                                           "detail: Unable to connect to server."}))
+      << Joined(port.lines);
+  // The refused run never reached the server's TLS port: one failed handshake in all.
+  const std::vector<std::string> events = server->Events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "handshake-failed"), 1) << EventText();
+  EXPECT_FALSE(HasEvent("request NAME-1") || HasEvent("request PORT-1")) << EventText();
+}
+
+TEST_F(EndToEndFailureTest, AnchorDownloadFailuresStopTheRun) {
+  ASSERT_TRUE(StartServer({"--code", "ANCHOR-1", "--http-stall-path", "/stall.der"}));
+  const std::string http = "http://127.0.0.1:" + std::to_string(server->HttpPort());
+  const ClientSite missingSite = NewSite("missing");
+  ASSERT_TRUE(SetIniValue(missingSite.Settings(), "CASHA256IssuerURL", http + "/missing.der"));
+  const ClientSite pemSite = NewSite("pem");
+  ASSERT_TRUE(SetIniValue(pemSite.Settings(), "CASHA256IssuerURL", http + "/ca.pem"));
+  const ClientSite stallSite = NewSite("stall");
+  ASSERT_TRUE(SetIniValue(stallSite.Settings(), "CASHA256IssuerURL", http + "/stall.der"));
+  ASSERT_TRUE(SetIniValue(stallSite.Settings(), "DownloadTimeout", "500"));
+
+  auto missingRun = std::async(std::launch::async, [&] { return Enroll(missingSite, "ANCHOR-1"); });
+  auto pemRun = std::async(std::launch::async, [&] { return Enroll(pemSite, "ANCHOR-1"); });
+  const EnrollOutcome stall = Enroll(stallSite, "ANCHOR-1");
+  const EnrollOutcome missing = missingRun.get();
+  const EnrollOutcome pem = pemRun.get();
+
+  for (const EnrollOutcome* outcome : {&missing, &pem, &stall}) {
+    EXPECT_EQ(outcome->exitCode, 1);
+    EXPECT_EQ(LastTwo(outcome->lines), kDownloadFailure) << Joined(outcome->lines);
+    EXPECT_EQ(FindLine(outcome->lines, "status: Installing CA certificate."),
+              outcome->lines.size());
+  }
+  EXPECT_TRUE(HasEvent("http /missing.der 404")) << EventText();
+  EXPECT_TRUE(HasEvent("http /ca.pem 200")) << EventText();
+  EXPECT_TRUE(HasEvent("http /stall.der stalled")) << EventText();
+  EXPECT_FALSE(HasEvent("http /root.der 200")) << EventText();
+  EXPECT_FALSE(HasEvent("request ANCHOR-1")) << EventText();
+  for (const ClientSite* site : {&missingSite, &pemSite, &stallSite}) {
+    EXPECT_TRUE(FilesWithExtension(site->Store("CA")).empty());
+  }
+}
+
+TEST_F(EndToEndFailureTest, UsageErrorsAndInvalidCodesNeverReachTheServer) {
+  ASSERT_TRUE(StartServer({"--code", "VALID-1"}));
+  const ClientSite site = NewSite("client");
+
+  const EnrollOutcome help = Enroll(site, "", {"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  ASSERT_FALSE(help.lines.empty());
+  EXPECT_EQ(help.lines[0], "Usage: digital-id-enroll [--machine] [--settings FILE]");
+  EXPECT_NE(FindLine(help.lines,
+                     "  --machine        enroll the computer (machine context); "
+                     "needs AdvanceMode=true"),
+            help.lines.size())
+      << Joined(help.lines);
+
+  const EnrollOutcome unknown = Enroll(site, "VALID-1", {"--unknown"});
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_TRUE(unknown.lines.empty()) << Joined(unknown.lines);
+  EXPECT_NE(unknown.errors.find("unknown argument: --unknown"), std::string::npos)
+      << unknown.errors;
+
+  const EnrollOutcome empty = Enroll(site, "");
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_EQ(
+      LastTwo(empty.lines),
+      (std::vector<std::string>{"status: Invalid data.", "detail: Secure Code can not be empty."}))
+      << Joined(empty.lines);
+
+  // The line end is not part of the code, but a space inside it is.
+  const EnrollOutcome spaced = Enroll(site, "ABC 123");
+  EXPECT_EQ(spaced.exitCode, 1);
+  EXPECT_EQ(LastTwo(spaced.lines),
+            (std::vector<std::string>{"status: Invalid data.", "detail: Invalid Secure Code."}))
+      << Joined(spaced.lines);
+
+  EXPECT_TRUE(server->Events().empty()) << EventText();
+  EXPECT_FALSE(HasEvent("request VALID-1"));
+}
+
+}  // namespace
+}  // namespace digital_id::end_to_end
