@@ -1,0 +1,31 @@
+// digital-id-installer: the installer's window on Linux, over Qt Widgets.
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/linux/linux_platform.h"
+#include "shell/app_state.h"
+#include "shell/qt_window_system_qt.h"
+#include "shell/startup.h"
+
+int main() {
+  using namespace digital_id;
+  // The program takes no command line; Qt gets only the program name.
+  int argumentCount = 1;
+  char programName[] = "digital-id-installer";
+  char* arguments[] = {programName, nullptr};
+  QApplication application(argumentCount, arguments);
+  // Closing the window posts the quit through the core, like the Close button.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QtWindowSystem windows;
+  LinuxPlatform platform(windows);
+  ResetAppState(&platform.Services());
+  const int exitCode = RunInstaller(nullptr, 1);
+  // An enrollment may still be running on its detached thread, possibly waiting for this
+  // thread. The process ends here as it would on Windows: the worker goes with it at whatever
+  // step it is in, and no destructor runs under its feet. Store files are always written to a
+  // temporary name and renamed, so nothing is left half written.
+  std::fflush(nullptr);
+  std::_Exit(exitCode);
+}

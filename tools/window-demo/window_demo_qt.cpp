@@ -1,0 +1,87 @@
+// digital-id-window-demo: one enrollment through the installer's window, without a person.
+// Started in a folder holding app.ini, it opens the window as the installer does, puts the code
+// on the clipboard, presses Paste and Submit, waits for the run to end, saves a picture of the
+// window and prints the two lines. Exits 0 when the certificate was installed (green lines).
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/linux/linux_platform.h"
+#include "shell/app_state.h"
+#include "shell/qt_window_system_qt.h"
+#include "shell/startup.h"
+
+namespace {
+
+using namespace digital_id;
+
+// Bound of one run; the client itself pauses five seconds.
+constexpr qint64 kRunBoundMs = 120'000;
+
+QString TextOf(WindowHandle line) {
+  const auto* label = qobject_cast<const QLabel*>(static_cast<QWidget*>(line));
+  return label != nullptr ? label->text() : QString();
+}
+
+bool IsEnabled(WindowHandle control) {
+  return static_cast<QWidget*>(control)->isEnabled();
+}
+
+void Click(WindowHandle button) {
+  qobject_cast<QPushButton*>(static_cast<QWidget*>(button))->click();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: digital-id-window-demo CODE PICTURE.png\n");
+    return 2;
+  }
+  const QString code = QString::fromLocal8Bit(argv[1]);
+  const QString picture = QString::fromLocal8Bit(argv[2]);
+  int qtArgumentCount = 1;
+  QApplication application(qtArgumentCount, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  QtWindowSystem windows;
+  LinuxPlatform platform(windows);
+  ResetAppState(&platform.Services());
+
+  QElapsedTimer elapsed;
+  QTimer poll;
+  bool installed = false;
+  bool finished = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    const AppState& app = App();
+    const bool ended = IsEnabled(app.submitButton) && IsEnabled(app.closeButton);
+    if (!ended && elapsed.elapsed() < kRunBoundMs) return;
+    poll.stop();
+    finished = ended;
+    installed = ended && app.lineColour.load() == kColourGreen;
+    windows.Window()->grab().save(picture);
+    windows.PostQuit(0);
+  });
+  QTimer::singleShot(0, [&] {
+    QGuiApplication::clipboard()->setText(code);
+    Click(App().pasteButton);
+    Click(App().submitButton);
+    elapsed.start();
+    poll.start(100);
+  });
+  RunInstaller(nullptr, 1);
+
+  std::printf("status: %s\n", TextOf(App().statusLine).toStdString().c_str());
+  std::printf("detail: %s\n", TextOf(App().detailLine).toStdString().c_str());
+  std::printf("picture: %s\n", picture.toStdString().c_str());
+  if (!finished) std::printf("the run did not end within %lld s\n", kRunBoundMs / 1000);
+  std::printf("result: %s\n", installed ? "certificate installed" : "no certificate installed");
+  std::fflush(nullptr);
+  // A run that did not end is still on its detached thread: end the process under it.
+  std::_Exit(installed ? 0 : 1);
+}
