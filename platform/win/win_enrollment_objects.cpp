@@ -1,0 +1,164 @@
+#include "platform/win/win_enrollment_objects.h"
+
+#include <windows.h>
+
+#include <oleauto.h>
+#include <wincrypt.h>
+#include <xenroll.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/win/certenroll_interfaces.h"
+#include "platform/win/com_ptr.h"
+#include "platform/win/win_text.h"
+
+namespace digital_id {
+
+namespace {
+
+using namespace certenroll;
+
+// Frees an OLE Automation string.
+struct BStringFree {
+  void operator()(OLECHAR* text) const { SysFreeString(text); }
+};
+using BStringPtr = std::unique_ptr<OLECHAR, BStringFree>;
+
+BStringPtr MakeBString(std::u16string_view text) {
+  const std::wstring wide = ToWide(text);
+  return BStringPtr(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+}
+
+// Frees memory the enrollment control allocated with the COM task allocator.
+struct TaskMemFree {
+  void operator()(BYTE* data) const { CoTaskMemFree(data); }
+};
+
+template <typename Interface>
+HRESULT Create(const GUID& classId, const GUID& interfaceId, ComPtr<Interface>& object) {
+  return CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, interfaceId,
+                          object.ReceiveVoid());
+}
+
+constexpr wchar_t kCertificateDescription[] = L"Brivellan Certificate";
+constexpr wchar_t kLegacyProvider[] = L"Microsoft Enhanced Cryptographic Provider v1.0";
+
+// The location flag of the legacy control's three stores.
+LONG LegacyStoreFlags(EnrollmentContext context) {
+  return context == EnrollmentContext::Machine ? CERT_SYSTEM_STORE_LOCAL_MACHINE
+                                               : CERT_SYSTEM_STORE_CURRENT_USER;
+}
+
+std::u16string ModernRequest(EnrollmentContext context) {
+  ComPtr<IX509PrivateKey> key;
+  if (FAILED(Create(kClsidPrivateKey, kIidPrivateKey, key))) {
+    return {};
+  }
+  // The results of the single calls are not looked at: only a returned request counts.
+  key->put_Length(2048);
+  key->put_KeySpec(kKeySpecKeyExchange);
+  key->put_MachineContext(context == EnrollmentContext::Machine ? VARIANT_TRUE : VARIANT_FALSE);
+  key->put_ExportPolicy(kExportAllowed);
+  key->Create();
+
+  ComPtr<IX509CertificateRequestPkcs10> request;
+  if (FAILED(Create(kClsidRequestPkcs10, kIidRequestPkcs10, request))) {
+    return {};
+  }
+  request->InitializeFromPrivateKey(static_cast<LONG>(context), key.Get(), nullptr);
+
+  ComPtr<IX509Enrollment> enrollment;
+  if (FAILED(Create(kClsidEnrollment, kIidEnrollment, enrollment))) {
+    return {};
+  }
+  const BStringPtr description(SysAllocString(kCertificateDescription));
+  enrollment->put_CertificateDescription(description.get());
+  enrollment->InitializeFromRequest(request.Get());
+  BSTR rawEncoded = nullptr;
+  enrollment->CreateRequest(kEncodingBase64, &rawEncoded);
+  const BStringPtr encoded(rawEncoded);
+  std::u16string result;
+  if (encoded) {
+    result = FromWide(std::wstring_view(encoded.get(), SysStringLen(encoded.get())));
+  }
+  // Released in this order: enrollment, key, request.
+  enrollment.Reset();
+  key.Reset();
+  request.Reset();
+  return result;
+}
+
+std::u16string LegacyRequest(EnrollmentContext context) {
+  ComPtr<IEnroll4> enroll;
+  if (FAILED(Create(kClsidLegacyEnroll, kIidLegacyEnroll4, enroll))) {
+    return {};
+  }
+  std::wstring provider = kLegacyProvider;
+  enroll->put_ProviderNameWStr(provider.data());
+  enroll->put_KeySpec(AT_KEYEXCHANGE);
+  enroll->put_GenKeyFlags(CRYPT_EXPORTABLE);
+  const LONG storeFlags = LegacyStoreFlags(context);
+  enroll->put_CAStoreFlags(storeFlags);
+  enroll->put_MyStoreFlags(storeFlags);
+  enroll->put_RootStoreFlags(storeFlags);
+  CRYPT_DATA_BLOB blob{};
+  enroll->createRequestWStr(XECR_PKCS10_V2_0, L"", L"", &blob);
+  const std::unique_ptr<BYTE, TaskMemFree> blobData(blob.pbData);
+  LPWSTR text = nullptr;
+  if (blob.pbData != nullptr) {
+    enroll->binaryBlobToString(CRYPT_STRING_BASE64, &blob, &text);
+  }
+  // The string belongs to the control; its allocator is not documented, so it is not freed.
+  return text != nullptr ? FromWide(std::wstring_view(text)) : std::u16string();
+}
+
+std::int32_t ModernInstall(EnrollmentContext context, const std::u16string& response) {
+  ComPtr<IX509Enrollment> enrollment;
+  const HRESULT created = Create(kClsidEnrollment, kIidEnrollment, enrollment);
+  if (FAILED(created)) {
+    return created;
+  }
+  const BStringPtr description(SysAllocString(kCertificateDescription));
+  enrollment->put_CertificateDescription(description.get());
+  enrollment->Initialize(static_cast<LONG>(context));
+  const BStringPtr responseText = MakeBString(response);
+  const BStringPtr password(SysAllocString(L""));
+  return enrollment->InstallResponse(kAllowUntrustedCertificate, responseText.get(),
+                                     kEncodingBase64Any, password.get());
+}
+
+std::int32_t LegacyInstall(EnrollmentContext context, const std::u16string& response) {
+  ComPtr<IEnroll4> enroll;
+  const HRESULT created = Create(kClsidLegacyEnroll, kIidLegacyEnroll4, enroll);
+  if (FAILED(created)) {
+    return created;
+  }
+  const LONG storeFlags = LegacyStoreFlags(context);
+  enroll->put_CAStoreFlags(storeFlags);
+  enroll->put_MyStoreFlags(storeFlags);
+  enroll->put_RootStoreFlags(storeFlags);
+  // One byte per UTF-16 code unit: its low 8 bits.
+  std::string narrowed(response.size(), '\0');
+  for (std::size_t i = 0; i < response.size(); ++i) {
+    narrowed[i] = static_cast<char>(response[i] & 0xFF);
+  }
+  CRYPT_DATA_BLOB blob{};
+  blob.cbData = static_cast<DWORD>(narrowed.size());
+  blob.pbData = reinterpret_cast<BYTE*>(narrowed.data());
+  return enroll->acceptResponseBlob(&blob);
+}
+
+}  // namespace
+
+std::u16string WinEnrollmentObjects::CreateRequest(EnrollmentPath path, EnrollmentContext context) {
+  return path == EnrollmentPath::Modern ? ModernRequest(context) : LegacyRequest(context);
+}
+
+std::int32_t WinEnrollmentObjects::InstallResponse(EnrollmentPath path, EnrollmentContext context,
+                                                   const std::u16string& response) {
+  return path == EnrollmentPath::Modern ? ModernInstall(context, response)
+                                        : LegacyInstall(context, response);
+}
+
+}  // namespace digital_id

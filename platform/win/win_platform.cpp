@@ -1,0 +1,16 @@
+#include "platform/win/win_platform.h"
+
+namespace digital_id {
+
+WinPlatform::WinPlatform(WindowSystem& windows) {
+  platform_.system = &system_;
+  platform_.profile = &profile_;
+  platform_.windows = &windows;
+  platform_.certificates = &certificates_;
+  platform_.downloads = &downloads_;
+  platform_.tls = &tls_;
+  platform_.sockets = &sockets_;
+  platform_.enrollment = &enrollment_;
+}
+
+}  // namespace digital_id
