@@ -71,6 +71,33 @@ std::unique_ptr<CertStore> CryptoApiCertServices::OpenSystemStore(StoreLocation 
   return std::make_unique<CryptoApiStore>(std::move(store));
 }
 
+namespace {
+
+// Length of the DER element the bytes start with (tag, length octets and content); 0 when its
+// header is malformed or it runs past the end. Some CryptoAPI versions keep bytes behind the
+// certificate in cbCertEncoded, so the encoding itself tells where the certificate ends.
+std::size_t DerElementLength(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) {
+    return 0;
+  }
+  std::size_t header = 2;
+  std::size_t length = data[1];
+  if ((length & 0x80) != 0) {
+    const std::size_t count = length & 0x7F;
+    if (count == 0 || count > 4 || size < header + count) {
+      return 0;
+    }
+    length = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      length = (length << 8) | data[header + i];
+    }
+    header += count;
+  }
+  return length <= size - header ? header + length : 0;
+}
+
+}  // namespace
+
 CertificatePtr CryptoApiCertServices::CreateFromDer(const std::uint8_t* data, std::size_t size) {
   if (data == nullptr || size == 0) {
     return nullptr;
@@ -78,7 +105,7 @@ CertificatePtr CryptoApiCertServices::CreateFromDer(const std::uint8_t* data, st
   CertContextPtr context(
       CertCreateCertificateContext(X509_ASN_ENCODING, data, static_cast<DWORD>(size)));
   // Bytes behind the certificate would otherwise pass unnoticed.
-  if (!context || context->cbCertEncoded != size) {
+  if (!context || context->cbCertEncoded != size || DerElementLength(data, size) != size) {
     return nullptr;
   }
   return std::make_unique<CryptoApiCertificate>(std::move(context));

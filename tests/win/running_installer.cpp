@@ -1,0 +1,168 @@
+// Runs the installer's window in the test process and takes pictures of it.
+#include "tests/win/running_installer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <type_traits>
+
+#include "shell/app_state.h"
+#include "shell/main_window_win.h"
+#include "shell/startup.h"
+
+namespace digital_id::wine_test {
+
+namespace {
+
+struct DcDelete {
+  void operator()(HDC context) const { DeleteDC(context); }
+};
+using MemoryDcPtr = std::unique_ptr<std::remove_pointer_t<HDC>, DcDelete>;
+
+struct GdiObjectDelete {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDelete>;
+
+// A window's device context, released when this goes away.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), context_(GetWindowDC(window)) {}
+  ~WindowDc() {
+    if (context_ != nullptr) {
+      ReleaseDC(window_, context_);
+    }
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC Get() const { return context_; }
+
+ private:
+  HWND window_;
+  HDC context_;
+};
+
+template <typename T>
+void Put(std::ofstream& file, T value) {
+  file.write(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+}  // namespace
+
+RunningInstaller::RunningInstaller(const std::wstring& folder) {
+  SetCurrentDirectoryW(folder.c_str());
+  ResetAppState(&platform_.Services());
+  thread_ =
+      std::thread([this] { exitCode_ = RunInstaller(GetModuleHandleW(nullptr), SW_SHOWNORMAL); });
+  WaitFor(
+      [this] {
+        window_ = FindWindowW(kMainWindowClassName, nullptr);
+        return window_ != nullptr || exitCode_.load() != -1;
+      },
+      30);
+  if (window_ != nullptr) {
+    // Once the window's thread answers, its creation message has run to its end.
+    SendMessageW(window_, WM_NULL, 0, 0);
+  }
+}
+
+RunningInstaller::~RunningInstaller() {
+  Close();
+}
+
+int RunningInstaller::Close() {
+  if (thread_.joinable()) {
+    if (window_ != nullptr) {
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+    thread_.join();
+    window_ = nullptr;
+  }
+  return exitCode_.load();
+}
+
+std::vector<HWND> ChildControls(HWND window) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[512] = {};
+  const int length = GetWindowTextW(window, buffer, 512);
+  return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256] = {};
+  const int length = GetClassNameW(window, buffer, 256);
+  return std::wstring(buffer, length > 0 ? length : 0);
+}
+
+bool WaitUntilPainted(HWND window) {
+  return WaitFor(
+      [window] {
+        // A message answered means the window's thread went back to its loop, where pending
+        // painting runs before it waits again.
+        SendMessageW(window, WM_NULL, 0, 0);
+        if (GetUpdateRect(window, nullptr, FALSE) != FALSE) {
+          return false;
+        }
+        for (HWND child : ChildControls(window)) {
+          if (GetUpdateRect(child, nullptr, FALSE) != FALSE) {
+            return false;
+          }
+        }
+        return true;
+      },
+      10);
+}
+
+bool SaveWindowBitmap(HWND window, const std::wstring& path) {
+  RECT frame{};
+  if (GetWindowRect(window, &frame) == FALSE) {
+    return false;
+  }
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const WindowDc source(window);
+  const MemoryDcPtr memory(CreateCompatibleDC(source.Get()));
+  if (source.Get() == nullptr || !memory) {
+    return false;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up rows, as a BMP file stores them
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const BitmapPtr bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || bits == nullptr) {
+    return false;
+  }
+  const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+  const bool copied = BitBlt(memory.get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY) != 0;
+  GdiFlush();
+  SelectObject(memory.get(), previous);
+  if (!copied) {
+    return false;
+  }
+  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3U;
+  const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(height);
+  std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+  Put<std::uint16_t>(file, 0x4D42);  // "BM"
+  Put<std::uint32_t>(file, 14 + sizeof(info.bmiHeader) + imageBytes);
+  Put<std::uint32_t>(file, 0);
+  Put<std::uint32_t>(file, 14 + sizeof(info.bmiHeader));
+  file.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
+  file.write(static_cast<const char*>(bits), imageBytes);
+  return static_cast<bool>(file);
+}
+
+}  // namespace digital_id::wine_test

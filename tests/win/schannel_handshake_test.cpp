@@ -1,0 +1,112 @@
+// The TLS handshake over Winsock and Schannel against the test issuing server, through the
+// core's connection, handshake and server-authentication steps.
+#include <gtest/gtest.h>
+
+#include "channel/secure_channel.h"
+#include "platform/fake/fake_window_system.h"
+#include "platform/win/cryptoapi_cert_services.h"
+#include "platform/win/win_platform.h"
+#include "shell/app_state.h"
+#include "tests/win/wine_test_environment.h"
+
+namespace digital_id {
+namespace {
+
+using wine_test::DataFolder;
+using wine_test::Environment;
+
+// How a connection attempt ended.
+enum class Outcome { NotConnected, HandshakeRefused, IssuerRefused, Trusted };
+
+class SchannelHandshake : public ::testing::Test {
+ protected:
+  // The server's root goes to the current user's Root store before any chain is built in this
+  // process: Wine's chain engine keeps the Root store as it was when the engine was made.
+  static void SetUpTestSuite() {
+    CryptoApiCertServices services;
+    const Bytes root = wine_test::ReadFileBytes(DataFolder() + L"root.der");
+    const CertificatePtr certificate = services.CreateFromDer(root.data(), root.size());
+    const auto store = services.OpenSystemStore(StoreLocation::CurrentUser, u"Root");
+    if (certificate && store && !store->FindFirstBySubject(u"Example Root CA")) {
+      store->Add(*certificate);
+    }
+  }
+
+  void SetUp() override {
+    ResetAppState(&platform_.Services());
+    AppState& app = App();
+    app.isPostXp = 1;  // SHA-256 mode: the server's SHA-256 port and target name
+    app.statusLine = windows_.CreateControl({u"STATIC", u"", 0, 10, 110, 800, 19, 0});
+    app.detailLine = windows_.CreateControl({u"STATIC", u"", 0, 12, 130, 800, 30, 0});
+  }
+
+  void TearDown() override { ResetAppState(nullptr); }
+
+  // Connects to the server the settings file names, runs the handshake and checks the issuer.
+  Outcome Connect(const std::wstring& settingsFile) {
+    AppState& app = App();
+    app.settingsPath = std::u16string(settingsFile.begin(), settingsFile.end());
+    SecurityInterface* table = Services().tls->InitSecurityInterface();
+    if (table == nullptr || Services().sockets->Startup(2, 2) != 0) {
+      ADD_FAILURE() << "no security interface or sockets";
+      return Outcome::NotConnected;
+    }
+    app.securityTable = table;
+    Outcome outcome = Outcome::NotConnected;
+    {
+      SecureChannel channel;
+      channel.serverSocket = Services().sockets->CreateTcpSocket();
+      if (ConnectToServer(channel) == 1) {
+        outcome = PerformHandshake(channel) == 0                        ? Outcome::HandshakeRefused
+                  : AuthenticateServer(channel, Language::English) == 0 ? Outcome::IssuerRefused
+                                                                        : Outcome::Trusted;
+      }
+    }
+    Services().sockets->Cleanup();
+    return outcome;
+  }
+
+  std::u16string StatusText() { return windows_.TextOf(App().statusLine); }
+  std::u16string DetailText() { return windows_.TextOf(App().detailLine); }
+
+  fake::FakeWindowSystem windows_;
+  WinPlatform platform_{windows_};
+};
+
+// The folder of a test server that scripts/test-wine started, as its app.ini.
+std::wstring ServerSettings(const wchar_t* variable) {
+  std::wstring folder = Environment(variable);
+  EXPECT_FALSE(folder.empty()) << "scripts/test-wine sets the server folders";
+  if (!folder.empty() && folder.back() != L'\\') {
+    folder.push_back(L'\\');
+  }
+  return folder + L"app.ini";
+}
+
+TEST_F(SchannelHandshake, GoodChainPassesOnceItsRootIsInRoot) {
+  CryptoApiCertServices services;
+  const auto root = services.OpenSystemStore(StoreLocation::CurrentUser, u"Root");
+  ASSERT_NE(root, nullptr);
+  ASSERT_NE(root->FindFirstBySubject(u"Example Root CA"), nullptr);
+
+  EXPECT_EQ(Connect(ServerSettings(L"DIGITAL_ID_WINE_GOOD_SERVER")), Outcome::Trusted);
+  EXPECT_EQ(StatusText(), u"Connecting to server.");
+  EXPECT_EQ(DetailText(), u"Successfully connected.");
+}
+
+TEST_F(SchannelHandshake, UntrustedChainIsRefused) {
+  EXPECT_EQ(Connect(ServerSettings(L"DIGITAL_ID_WINE_UNTRUSTED_SERVER")),
+            Outcome::HandshakeRefused);
+  EXPECT_EQ(StatusText(), u"Certificate authentication failed.");
+  EXPECT_EQ(DetailText(), u"Bad server certificate encountered.");
+}
+
+TEST_F(SchannelHandshake, WrongTargetNameIsRefused) {
+  // The good server's settings with another target name, made by scripts/test-wine.
+  EXPECT_EQ(Connect(DataFolder() + L"wrong-name.ini"), Outcome::HandshakeRefused);
+  EXPECT_EQ(StatusText(), u"Certificate authentication failed.");
+  EXPECT_EQ(DetailText(), u"Bad server certificate encountered.");
+}
+
+}  // namespace
+}  // namespace digital_id
