@@ -4,10 +4,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <chrono>
 
 extern char** environ;
@@ -112,6 +114,47 @@ int RunToExit(const Command& command) {
   int status = 0;
   if (::waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+MeasuredRun RunMeasured(const Command& command, const std::string& marker) {
+  MeasuredRun run;
+  Pipe input;
+  Pipe output;
+  if (command.arguments.empty() || !input.Valid() || !output.Valid()) return run;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = Spawn(command, input.Read(), output.Write());
+  input.CloseRead();
+  output.CloseWrite();
+  if (pid <= 0) return run;
+  if (!command.input.empty()) {
+    const ssize_t written = ::write(input.Write(), command.input.data(), command.input.size());
+    static_cast<void>(written);
+  }
+  input.CloseWrite();
+  std::string pending;
+  char buffer[4096];
+  for (ssize_t n = 0; (n = ::read(output.Read(), buffer, sizeof(buffer))) != 0;) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    pending.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      run.lines.push_back(pending.substr(0, end));
+      pending.erase(0, end + 1);
+      if (run.markerMs < 0 && !marker.empty() && run.lines.back() == marker) {
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        run.markerMs = took.count();
+      }
+    }
+  }
+  int status = 0;
+  rusage usage{};
+  if (::wait4(pid, &status, 0, &usage) != pid) return run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.peakKib = usage.ru_maxrss;
+  return run;
 }
 
 int RunToExit(const std::vector<std::string>& arguments) {

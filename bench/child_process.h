@@ -25,6 +25,18 @@ int RunToExit(const Command& command);
 // Runs a program with arguments (the program first) and an empty input, as above.
 int RunToExit(const std::vector<std::string>& arguments);
 
+// What a measured run gave.
+struct MeasuredRun {
+  int exitCode = -1;     // -1 when it could not start or was killed
+  long peakKib = 0;      // the child's peak resident memory (ru_maxrss), in KiB
+  double markerMs = -1;  // milliseconds from the start until it printed the marker line; -1: never
+  std::vector<std::string> lines;  // its standard output, line by line
+};
+
+// Runs the command to its end, reading its standard output and timing the first line equal to
+// marker (none when empty).
+MeasuredRun RunMeasured(const Command& command, const std::string& marker = {});
+
 // A running digital-id-test-server whose printed ports were read; stopped on destruction.
 class ServerChild {
  public:

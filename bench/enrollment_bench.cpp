@@ -1,6 +1,8 @@
 // enrollment_bench: measures, on this machine, the key pair and request generation, the TLS
 // handshake on loopback and a whole enrollment of the Linux programs, each beside the same work
-// done with the openssl command line in the same run. Prints medians and ratios.
+// done with the openssl command line in the same run. Prints medians and ratios, then the
+// console program's peak memory over an enrollment, the window's start to first paint offscreen
+// with its peak memory, and the size of the Windows program.
 
 #include <openssl/pem.h>
 #include <stdlib.h>
@@ -106,8 +108,10 @@ bool OpensslHandshake(std::uint16_t port) {
                                             "127.0.0.1:" + std::to_string(port), "-tls1_2"}) == 0;
 }
 
-// One first enrollment of code in a fresh site (empty stores) under folder.
-bool Enroll(const std::string& folder, const std::string& settings, const std::string& code) {
+// One first enrollment of code in a fresh site (empty stores) under folder; peakKib receives the
+// console program's peak resident memory.
+bool Enroll(const std::string& folder, const std::string& settings, const std::string& code,
+            long& peakKib) {
   const std::string site = folder + "/site-" + code;
   std::error_code error;
   fs::create_directories(site + "/work", error);
@@ -117,7 +121,68 @@ bool Enroll(const std::string& folder, const std::string& settings, const std::s
                   code + "\n",
                   {{"XDG_DATA_HOME", site + "/user"}, {"DIGITAL_ID_MACHINE_STORES", site + "/m"}},
                   site + "/work"};
-  return RunToExit(command) == 0;
+  const MeasuredRun run = RunMeasured(command);
+  peakKib = run.peakKib;
+  return run.exitCode == 0;
+}
+
+// The window's start to first paint offscreen and its peak memory, as medians of runs.
+struct WindowFigures {
+  double firstPaintMs = -1;
+  double peakKib = -1;
+};
+
+WindowFigures MeasureWindow(int runs, const std::string& folder) {
+  WindowFigures figures;
+#ifdef WINDOW_DEMO_PATH
+  std::vector<double> paints;
+  std::vector<double> peaks;
+  for (int i = 0; i < runs; ++i) {
+    // The window starts as the installer does, from a folder holding app.ini.
+    Command command{{WINDOW_DEMO_PATH},
+                    {},
+                    {{"QT_QPA_PLATFORM", "offscreen"}, {"DIGITAL_ID_BENCH_FIRST_PAINT", "1"}},
+                    folder};
+    const MeasuredRun run = RunMeasured(command, "first-paint");
+    if (run.exitCode != 0 || run.markerMs < 0) return figures;
+    paints.push_back(run.markerMs);
+    peaks.push_back(static_cast<double>(run.peakKib));
+  }
+  figures.firstPaintMs = Median(paints);
+  figures.peakKib = Median(peaks);
+#else
+  static_cast<void>(runs);
+  static_cast<void>(folder);
+#endif
+  return figures;
+}
+
+// The figures that are not compared with the command line.
+void PrintResources(const std::vector<double>& enrollPeaks, const WindowFigures& window) {
+  std::printf("\nResources on this machine\n");
+  std::printf("%-46s %10.0f KiB (median of %zu, ru_maxrss)\n",
+              "console program's peak memory, whole enrollment", Median(enrollPeaks),
+              enrollPeaks.size());
+  if (window.firstPaintMs < 0) {
+    std::printf("%-46s %10s\n", "window start to first paint (offscreen)", "not built");
+  } else {
+    std::printf("%-46s %10.1f ms\n", "window start to first paint (offscreen)",
+                window.firstPaintMs);
+    std::printf("%-46s %10.0f KiB\n", "window's peak memory up to first paint", window.peakKib);
+  }
+  // The cross build's usual folder first, then the older one.
+  for (const char* folder : {"/win32/", "/win/"}) {
+    const std::string program =
+        std::string(WINDOWS_BUILD_FOLDER) + folder + "digital-id-installer.exe";
+    std::error_code error;
+    const auto size = fs::file_size(program, error);
+    if (error) continue;
+    std::printf("%-46s %10ju bytes (%.1f KiB, %s)\n", "Windows program size",
+                static_cast<std::uintmax_t>(size), static_cast<double>(size) / 1024.0,
+                program.c_str());
+    return;
+  }
+  std::printf("%-46s %10s\n", "Windows program size", "absent (no cross build)");
 }
 
 void Print(const Comparison& line) {
@@ -168,10 +233,13 @@ int Run(int runs, int enrollments) {
   std::fprintf(stderr, "enrollments (each pauses 5 s in the client)...\n");
   Comparison enrollment{"whole enrollment minus the 5,000 ms pause"};
   std::vector<double> enrollmentSamples;
+  std::vector<double> enrollPeaks;
   for (int i = 0; i < enrollments; ++i) {
     bool ok = false;
+    long peakKib = 0;
     const std::string code = "BENCH-" + std::to_string(i);
-    const double ms = MeasureMs([&] { return Enroll(root, root + "/app.ini", code); }, ok);
+    const double ms = MeasureMs([&] { return Enroll(root, root + "/app.ini", code, peakKib); }, ok);
+    enrollPeaks.push_back(static_cast<double>(peakKib));
     if (!ok) {
       std::fprintf(stderr, "the enrollment of %s failed\n", code.c_str());
       return 1;
@@ -181,6 +249,9 @@ int Run(int runs, int enrollments) {
   enrollment.project = Median(enrollmentSamples);
   // The command line has no enrollment: its share is the key, the request and the handshake.
   enrollment.commandLine = request.commandLine + handshake.commandLine;
+
+  std::fprintf(stderr, "the window up to its first paint...\n");
+  const WindowFigures window = MeasureWindow(runs, root);
 
   if (request.project < 0 || request.commandLine < 0 || handshake.project < 0 ||
       handshake.commandLine < 0) {
@@ -201,6 +272,7 @@ int Run(int runs, int enrollments) {
       "s_client, the crypto work an enrollment does, without the downloads and "
       "store writes.\n",
       runs, enrollments);
+  PrintResources(enrollPeaks, window);
   return 0;
 }
 

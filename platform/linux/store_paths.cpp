@@ -78,8 +78,22 @@ std::optional<std::string> StoreFolderName(const std::u16string& name) {
   return narrow;
 }
 
+namespace {
+
+// The mode of a new folder. The user location is its owner's alone. In the machine location the
+// anchor stores (CA, Root) and the folders above them may be read by everyone, but a store that
+// holds private keys (My, REQUEST, any other) is not even listable by others.
+mode_t FolderMode(StoreLocation location, const std::filesystem::path& path, bool isStore) {
+  if (location != StoreLocation::LocalMachine) {
+    return 0700;
+  }
+  const std::string name = path.filename().string();
+  return !isStore || name == "CA" || name == "Root" ? 0755 : 0700;
+}
+
+}  // namespace
+
 bool CreateStoreFolder(StoreLocation location, const std::filesystem::path& folder) {
-  const mode_t mode = location == StoreLocation::LocalMachine ? 0755 : 0700;
   // Collect the missing folders from the innermost outwards, then create them outermost first.
   std::vector<std::filesystem::path> missing;
   std::filesystem::path current = folder;
@@ -96,7 +110,7 @@ bool CreateStoreFolder(StoreLocation location, const std::filesystem::path& fold
     current = parent;
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (::mkdir(it->c_str(), mode) != 0 && errno != EEXIST) {
+    if (::mkdir(it->c_str(), FolderMode(location, *it, *it == folder)) != 0 && errno != EEXIST) {
       return false;
     }
   }

@@ -117,6 +117,10 @@ bool SetIniValue(const std::string& file, const std::string& key, const std::str
   return found && static_cast<bool>(out.flush());
 }
 
+bool CopySharedPki(const std::string& folder) {
+  return EnsureSharedPki() && CopyFolderFiles(SharedPkiFolder(), folder);
+}
+
 RefusingPort::RefusingPort() {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};

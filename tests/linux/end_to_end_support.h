@@ -47,6 +47,10 @@ std::string SubjectCommonName(const CertPtr& certificate);
 // read or written or holds no such key.
 bool SetIniValue(const std::string& file, const std::string& key, const std::string& value);
 
+// Makes sure the suite's shared demo PKI exists and copies its files into folder (a server's
+// --dir); false when either fails.
+bool CopySharedPki(const std::string& folder);
+
 // Holds a TCP port of 127.0.0.1 bound but not listening, so that connections to it are refused.
 class RefusingPort {
  public:

@@ -1,5 +1,7 @@
 #include "certificate_issuer.h"
 
+#include <vector>
+
 #include "base64.h"
 #include "certificate_builder.h"
 
@@ -81,7 +83,7 @@ X509ReqPtr ParseCertificateRequest(std::string_view encodedRequest, std::string&
 }
 
 std::string IssueClientCertificate(X509_REQ* request, std::string_view identity, const DemoPki& pki,
-                                   std::string& error) {
+                                   std::string& error, std::size_t paddingCopies) {
   X509NamePtr subject = MakeName({{"O", "Example Org"}, {"CN", CommonNameFromIdentity(identity)}});
   EVP_PKEY* publicKey = X509_REQ_get0_pubkey(request);
   if (!subject || publicKey == nullptr) {
@@ -101,8 +103,10 @@ std::string IssueClientCertificate(X509_REQ* request, std::string_view identity,
                         {NID_authority_key_identifier, "keyid:always"}};
   X509Ptr leaf = BuildCertificate(profile, error);
   if (!leaf) return {};
-  return CertsOnlyPkcs7({leaf.get(), pki.issuingCa.certificate.get(), pki.root.certificate.get()},
-                        error);
+  std::vector<X509*> chain = {leaf.get(), pki.issuingCa.certificate.get(),
+                              pki.root.certificate.get()};
+  chain.insert(chain.end(), paddingCopies, pki.issuingCa.certificate.get());
+  return CertsOnlyPkcs7(chain, error);
 }
 
 }  // namespace digital_id::test_server

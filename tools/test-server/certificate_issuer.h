@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,10 @@ X509ReqPtr ParseCertificateRequest(std::string_view encodedRequest, std::string&
 // Issues a client certificate for the request's public key: subject O=Example Org and
 // CN=identity (Latin-1 bytes, as the client sends them), signed by the issuing CA with SHA-256,
 // one year, random serial, clientAuth. Returns the Base64 (CR LF every 64 characters) of a
-// certs-only PKCS #7 holding the new certificate, the issuing CA and the root; empty on failure.
+// certs-only PKCS #7 holding the new certificate, the issuing CA and the root, followed by
+// paddingCopies further copies of the issuing CA (for answers longer than one record); empty on
+// failure.
 std::string IssueClientCertificate(X509_REQ* request, std::string_view identity, const DemoPki& pki,
-                                   std::string& error);
+                                   std::string& error, std::size_t paddingCopies = 0);
 
 }  // namespace digital_id::test_server

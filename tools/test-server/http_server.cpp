@@ -1,5 +1,7 @@
 #include "http_server.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -52,6 +54,43 @@ void Stall(int fd, const StopSignal& stop) {
   }
 }
 
+constexpr std::size_t kHugeBodyBytes = 3 * 1024 * 1024;
+constexpr std::size_t kTricklePiece = 64;
+constexpr auto kTricklePause = std::chrono::milliseconds(30);
+
+// Sends an anchor answer as the body fault says; false when it could not be sent. A stalled
+// answer returns once the client has gone.
+bool SendAnchor(int fd, const std::string& response, std::size_t bodySize, BodyFault fault,
+                const StopSignal& stop) {
+  const std::size_t headSize = response.size() - bodySize;
+  const auto deadline = Clock::now() + kSendTimeout;
+  switch (fault) {
+    case BodyFault::None:
+    case BodyFault::Huge:
+      return SendAll(fd, response, stop, deadline);
+    case BodyFault::Stall:
+      if (!SendAll(fd, std::string_view(response).substr(0, headSize), stop, deadline)) {
+        return false;
+      }
+      Stall(fd, stop);
+      return true;
+    case BodyFault::Trickle:
+      break;
+  }
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+  const std::string_view bytes = response;
+  if (!SendAll(fd, bytes.substr(0, headSize), stop, deadline)) return false;
+  for (std::size_t done = headSize; done < bytes.size(); done += kTricklePiece) {
+    pollfd pause{stop.Fd(), POLLIN, 0};
+    ::poll(&pause, 1, static_cast<int>(kTricklePause.count()));
+    if (stop.Triggered() || !SendAll(fd, bytes.substr(done, kTricklePiece), stop, deadline)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string Response(int status, const char* reason, const char* type, const std::string& body) {
   return "HTTP/1.0 " + std::to_string(status) + " " + reason + "\r\nContent-Type: " + type +
          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
@@ -81,9 +120,14 @@ void Serve(UniqueFd socket, const HttpContent& content, const StopSignal& stop, 
       Stall(socket.Get(), stop);
       return;
     } else if (path == "/ca.der" || path == "/root.der") {
-      status = 200;
-      response = Response(200, "OK", "application/pkix-cert",
-                          path == "/ca.der" ? content.caDer : content.rootDer);
+      std::string body = path == "/ca.der" ? content.caDer : content.rootDer;
+      if (content.bodyFault == BodyFault::Huge) body.resize(kHugeBodyBytes, '\0');
+      response = Response(200, "OK", "application/pkix-cert", body);
+      const bool sent = SendAnchor(socket.Get(), response, body.size(), content.bodyFault, stop);
+      log.Event("http " + path + (content.bodyFault == BodyFault::Stall ? " 200-stalled" : " 200") +
+                (sent ? "" : " unsent"));
+      ::shutdown(socket.Get(), SHUT_WR);
+      return;
     } else if (path == "/ca.pem") {
       status = 200;
       response = Response(200, "OK", "application/x-pem-file", content.caPem);

@@ -8,12 +8,21 @@
 
 namespace digital_id::test_server {
 
+// How the anchor bodies (/ca.der, /root.der) are sent.
+enum class BodyFault {
+  None,     // at once
+  Trickle,  // in pieces of 64 bytes with a pause before each
+  Stall,    // the header, then nothing until the client goes away or the server stops
+  Huge,     // a body of 3 MiB: the certificate followed by zero bytes
+};
+
 // What the HTTP side serves.
 struct HttpContent {
   std::string caDer;      // GET /ca.der
   std::string rootDer;    // GET /root.der
   std::string caPem;      // GET /ca.pem (a PEM body where DER is expected, for tests)
   std::string stallPath;  // a path that is accepted and never answered; empty for none
+  BodyFault bodyFault = BodyFault::None;  // how the anchor bodies are sent
 };
 
 // Serves one plain HTTP/1.0 or 1.1 connection: reads the request head, answers GET of a known

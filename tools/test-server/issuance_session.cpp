@@ -1,7 +1,9 @@
 #include "issuance_session.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <exception>
 #include <string>
 
@@ -20,6 +22,13 @@ constexpr auto kRequestTimeout = std::chrono::seconds(10);
 constexpr auto kContinuationTimeout = std::chrono::seconds(2);
 constexpr auto kWriteTimeout = std::chrono::seconds(10);
 constexpr auto kClientAckTimeout = std::chrono::seconds(10);
+// A stall lasts until the client goes away, but no longer than this.
+constexpr auto kStallBound = std::chrono::seconds(60);
+// Copies of the issuing CA that make an "ISSUED;" verdict longer than one record.
+constexpr std::size_t kLargeVerdictPadding = 12;
+// What the not-TLS fault answers instead of a handshake.
+constexpr std::string_view kNotTlsText =
+    "HTTP/1.0 400 Bad Request\r\n\r\nThis port speaks no TLS.\r\n";
 
 // Printable form of client-supplied text for the log.
 std::string Printable(std::string_view text) {
@@ -30,6 +39,13 @@ std::string Printable(std::string_view text) {
   }
   return text.size() > 80 ? out + "..." : out;
 }
+
+// The verdict prepared for a request, before it is sent.
+struct Verdict {
+  CodeDecision decision = CodeDecision::Deny;
+  std::string text;    // the whole message
+  std::string marker;  // ISSUED, DENIED or SRVNACK, for the log
+};
 
 class Exchange {
  public:
@@ -45,6 +61,7 @@ class Exchange {
       log_.Note("TLS handshake failed: " + error);
       return;
     }
+    if (Faulty(Fault::Close, FaultStep::Handshake)) return Drop("handshake");
     std::string message;
     if (!ReceiveRequest(message)) return Finish();
     const auto request = ParseRequestMessage(message, error);
@@ -52,23 +69,33 @@ class Exchange {
     X509ReqPtr pkcs10 = request ? ParseCertificateRequest(request->encodedRequest, error) : nullptr;
     if (!pkcs10) {
       log_.Note("malformed request (" + error + "), " + std::to_string(message.size()) + " bytes");
-      Answer(kRefused, "ack");
+      Answer(kRefused, "ack", FaultStep::Ack);
       return Finish();
     }
     log_.Event("request " + code_);
     log_.Note("request code " + code_ + ", identity \"" + Printable(request->identity) +
               "\", SHA-256 " + (request->sha256 ? "true" : "false"));
+    if (Faulty(Fault::Close, FaultStep::Request)) return Drop("request");
     if (context_.codes->RefusesAtFirstAnswer(code_)) {
-      Answer(kRefused, "ack");
+      Answer(kRefused, "ack", FaultStep::Ack);
       return Finish();
     }
-    if (!Answer(kAccepted, "ack")) return Finish();
-    SendVerdict(pkcs10.get(), request->identity);
+    if (Faulty(Fault::Stall, FaultStep::Ack)) return Stall("ack");
+    if (!SendAnswers(pkcs10.get(), request->identity)) return Finish();
+    if (Faulty(Fault::NoClientAck)) {
+      log_.Event("cltack-skipped " + code_);
+      return Finish();
+    }
+    if (Faulty(Fault::Stall, FaultStep::ClientAck)) return Stall("cltack");
     AwaitClientAck();
     Finish();
   }
 
  private:
+  bool Faulty(Fault fault, FaultStep step = FaultStep::Every) const {
+    return context_.faults != nullptr && context_.faults->Has(fault, step);
+  }
+
   // Reads records until the length field is satisfied; on a malformed or incomplete request it
   // answers "SRVNACK;" itself and returns false.
   bool ReceiveRequest(std::string& message) {
@@ -82,7 +109,7 @@ class Exchange {
         } else {
           log_.Note("request shorter than its length field (" + std::to_string(message.size()) +
                     " bytes)");
-          Answer(kRefused, "ack");
+          Answer(kRefused, "ack", FaultStep::Ack);
         }
         return false;
       }
@@ -92,48 +119,108 @@ class Exchange {
       if (framing == Framing::Malformed) {
         log_.Note("malformed request start \"" + Printable(message) + "\", " +
                   std::to_string(message.size()) + " bytes");
-        Answer(kRefused, "ack");
+        Answer(kRefused, "ack", FaultStep::Ack);
         return false;
       }
       deadline = Clock::now() + kContinuationTimeout;
     }
   }
 
-  // Sends one answer as one record and reports it as "<step> CODE MARKER".
-  bool Answer(std::string_view marker, const std::string& step) {
-    const bool sent = stream_.WriteRecord(marker, Clock::now() + kWriteTimeout);
+  // The wire bytes of one answer: one record, or two halves when records are to be split.
+  std::string Sealed(std::string_view message, FaultStep step) {
+    const bool split = Faulty(Fault::SplitRecords, step);
+    return stream_.Seal(message, split ? (message.size() + 1) / 2 : message.size());
+  }
+
+  Pacing PacingOf(FaultStep step) const {
+    return Faulty(Fault::SplitSegments, step) ? Pacing::Segments : Pacing::AtOnce;
+  }
+
+  // Sends one answer and reports it as "<step> CODE MARKER".
+  bool Answer(std::string_view marker, const std::string& step, FaultStep faultStep) {
+    const std::string wire = Sealed(marker, faultStep);
+    const bool sent =
+        !wire.empty() && stream_.SendWire(wire, PacingOf(faultStep), Clock::now() + kWriteTimeout);
     log_.Event(step + " " + code_ + " " + std::string(marker.substr(0, marker.size() - 1)) +
                (sent ? "" : " unsent"));
     return sent;
   }
 
-  void SendVerdict(X509_REQ* pkcs10, const std::string& identity) {
-    const CodeDecision decision = context_.codes->Decide(code_);
-    std::string verdict;
-    std::string marker;
-    if (decision == CodeDecision::Issue) {
+  // Decides (and for a one-time code, issues) the verdict; the code stays reserved until Settle.
+  Verdict PrepareVerdict(X509_REQ* pkcs10, const std::string& identity) {
+    Verdict verdict;
+    verdict.decision = context_.codes->Decide(code_);
+    if (verdict.decision == CodeDecision::Issue) {
       std::string error;
-      const std::string response = IssueClientCertificate(pkcs10, identity, *context_.pki, error);
+      const std::size_t padding = Faulty(Fault::LargeVerdict) ? kLargeVerdictPadding : 0;
+      const std::string response =
+          IssueClientCertificate(pkcs10, identity, *context_.pki, error, padding);
       if (response.empty()) log_.Note("issuing failed: " + error);
-      verdict = response.empty() ? std::string(kRefused) : std::string(kIssued) + response;
-      marker = response.empty() ? "SRVNACK" : "ISSUED";
+      verdict.text = response.empty() ? std::string(kRefused) : std::string(kIssued) + response;
+      verdict.marker = response.empty() ? "SRVNACK" : "ISSUED";
     } else {
-      verdict = std::string(decision == CodeDecision::Deny ? kDenied : kRefused);
-      marker = decision == CodeDecision::Deny ? "DENIED" : "SRVNACK";
+      verdict.text = std::string(verdict.decision == CodeDecision::Deny ? kDenied : kRefused);
+      verdict.marker = verdict.decision == CodeDecision::Deny ? "DENIED" : "SRVNACK";
     }
-    // The client reads the first answer with a single receive; a verdict in the same read would
-    // be lost, so it follows only after a pause (the client itself waits five seconds).
+    return verdict;
+  }
+
+  // Ends the verdict: logs it and frees or uses up the one-time code.
+  void Settle(const Verdict& verdict, bool sent) {
+    if (verdict.decision == CodeDecision::Issue) {
+      context_.codes->Settle(code_, verdict.marker == "ISSUED" && sent);
+    }
+    log_.Event("verdict " + code_ + " " + verdict.marker + (sent ? "" : " unsent"));
+    if (sent && verdict.marker == "ISSUED") {
+      log_.Note("issued " + std::to_string(verdict.text.size()) + " bytes to code " + code_);
+    }
+  }
+
+  // "SRVACK;" and then the verdict, as the faults shape them; false when the exchange ends
+  // there (the connection is then to be closed).
+  bool SendAnswers(X509_REQ* pkcs10, const std::string& identity) {
+    const Verdict verdict = PrepareVerdict(pkcs10, identity);
+    if (Faulty(Fault::Coalesce)) {
+      // Both answers in one send: the verdict right behind the acknowledgement.
+      // Sealed in protocol order: each record carries the next sequence number.
+      std::string wire = Sealed(kAccepted, FaultStep::Ack);
+      wire += Sealed(verdict.text, FaultStep::Verdict);
+      const bool sent = stream_.SendWire(wire, Pacing::AtOnce, Clock::now() + kWriteTimeout);
+      log_.Event("ack " + code_ + " SRVACK" + (sent ? "" : " unsent"));
+      Settle(verdict, sent);
+      return sent;
+    }
+    if (!Answer(kAccepted, "ack", FaultStep::Ack)) {
+      Settle(verdict, false);
+      return false;
+    }
+    if (Faulty(Fault::Close, FaultStep::Ack)) {
+      Settle(verdict, false);
+      Drop("ack");
+      return false;
+    }
+    if (Faulty(Fault::Stall, FaultStep::Verdict)) {
+      Settle(verdict, false);
+      Stall("verdict");
+      return false;
+    }
+    // The acknowledgement and the verdict go in separate reads of the client: the verdict
+    // follows after a pause (the client itself waits five seconds).
     pollfd pause{context_.stop->Fd(), POLLIN, 0};
     if (context_.verdictDelay.count() > 0) {
       ::poll(&pause, 1, static_cast<int>(context_.verdictDelay.count()));
     }
-    const bool sent =
-        !context_.stop->Triggered() && stream_.WriteRecord(verdict, Clock::now() + kWriteTimeout);
-    if (decision == CodeDecision::Issue) context_.codes->Settle(code_, marker == "ISSUED" && sent);
-    log_.Event("verdict " + code_ + " " + marker + (sent ? "" : " unsent"));
-    if (marker == "ISSUED") {
-      log_.Note("issued " + std::to_string(verdict.size()) + " bytes to code " + code_);
+    if (Faulty(Fault::Close, FaultStep::Verdict)) {
+      Settle(verdict, false);
+      Drop("verdict");
+      return false;
     }
+    const std::string wire = Sealed(verdict.text, FaultStep::Verdict);
+    const bool sent =
+        !context_.stop->Triggered() && !wire.empty() &&
+        stream_.SendWire(wire, PacingOf(FaultStep::Verdict), Clock::now() + kWriteTimeout);
+    Settle(verdict, sent);
+    return sent;
   }
 
   void AwaitClientAck() {
@@ -150,6 +237,19 @@ class Exchange {
     if (seen) log_.Note("CLTACK; seen");
   }
 
+  // The stall fault: nothing more is sent until the client closes the connection.
+  void Stall(const std::string& step) {
+    log_.Event("stalled " + code_ + " " + step);
+    stream_.HoldUntilPeerCloses(Clock::now() + kStallBound);
+    Finish();
+  }
+
+  // The close fault: the connection ends at once, with no closure alert.
+  void Drop(const std::string& step) {
+    log_.Event("dropped " + code_ + " " + step);
+    log_.Event("closed " + code_);
+  }
+
   void Finish() {
     stream_.Close();
     log_.Event("closed " + code_);
@@ -161,10 +261,27 @@ class Exchange {
   std::string code_ = "-";
 };
 
+// The not-TLS fault: the client's first bytes are read and answered with plain text.
+void AnswerPlainText(UniqueFd socket, const IssuanceContext& context) {
+  const auto deadline = Clock::now() + kHandshakeTimeout;
+  char buffer[4096];
+  if (WaitForSocket(socket.Get(), POLLIN, *context.stop, deadline) == WaitResult::Ready) {
+    const ssize_t ignored = ::recv(socket.Get(), buffer, sizeof(buffer), 0);
+    static_cast<void>(ignored);
+  }
+  const bool sent = SendAll(socket.Get(), kNotTlsText, *context.stop, deadline);
+  context.log->Event(std::string("not-tls") + (sent ? "" : " unsent"));
+  ::shutdown(socket.Get(), SHUT_WR);
+}
+
 }  // namespace
 
 void ServeIssuanceConnection(UniqueFd socket, const IssuanceContext& context) {
   try {
+    if (context.faults != nullptr && context.faults->Has(Fault::NotTls)) {
+      AnswerPlainText(std::move(socket), context);
+      return;
+    }
     Exchange(std::move(socket), context).Run();
   } catch (const std::exception& e) {
     context.log->Note(std::string("connection dropped: ") + e.what());

@@ -5,6 +5,7 @@
 #include "code_book.h"
 #include "demo_pki.h"
 #include "event_log.h"
+#include "fault_plan.h"
 #include "openssl_handles.h"
 #include "stop_signal.h"
 #include "unique_fd.h"
@@ -19,10 +20,12 @@ struct IssuanceContext {
   EventLog* log = nullptr;           // where each step is reported
   const StopSignal* stop = nullptr;  // ends every wait when the server stops
   std::chrono::milliseconds verdictDelay{1000};  // pause between "SRVACK;" and the verdict
+  const FaultPlan* faults = nullptr;             // misbehaviour asked for by tests; null: none
 };
 
 // Runs the issuance exchange on one accepted connection: handshake, request (possibly over
-// several records), first answer, verdict, then the client's "CLTACK;". Never throws.
+// several records), first answer, verdict, then the client's "CLTACK;", each step bent by the
+// faults of the context. Never throws.
 void ServeIssuanceConnection(UniqueFd socket, const IssuanceContext& context);
 
 }  // namespace digital_id::test_server

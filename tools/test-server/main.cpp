@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <vector>
 
 #include "accept_loop.h"
+#include "certificate_variants.h"
 #include "code_book.h"
 #include "demo_pki.h"
 #include "event_log.h"
@@ -74,6 +77,70 @@ void FillCodeBook(const ServerOptions& options, CodeBook& codes, EventLog& log) 
   show(CodeKind::RefuseSecond, "code refused at the verdict: ");
 }
 
+// A certificate with its own key: the key is shared with the member it comes from.
+std::optional<CertifiedKey> WithKeyOf(X509Ptr certificate, const CertifiedKey& member) {
+  if (!certificate || EVP_PKEY_up_ref(member.key.get()) != 1) return std::nullopt;
+  return CertifiedKey{std::move(certificate), EvpPkeyPtr(member.key.get())};
+}
+
+// The server certificate the TLS side presents, made for the occasion when it is a broken copy.
+std::optional<CertifiedKey> PresentedCertificate(const DemoPki& pki, ServerIdentity identity,
+                                                 std::string& error) {
+  const CertifiedKey& regular = pki.server;
+  X509* original = regular.certificate.get();
+  EVP_PKEY* signer = pki.issuingCa.key.get();
+  switch (identity) {
+    case ServerIdentity::Regular:
+      return WithKeyOf(X509Ptr(X509_dup(original)), regular);
+    case ServerIdentity::OtherIntermediate:
+      return WithKeyOf(X509Ptr(X509_dup(pki.otherServer.certificate.get())), pki.otherServer);
+    case ServerIdentity::Untrusted:
+      return WithKeyOf(X509Ptr(X509_dup(pki.untrustedServer.certificate.get())),
+                       pki.untrustedServer);
+    case ServerIdentity::Expired:
+    case ServerIdentity::NotYetValid: {
+      const Validity validity =
+          identity == ServerIdentity::Expired ? Validity::Expired : Validity::NotYetValid;
+      return WithKeyOf(CopyWithValidity(original, signer, validity, error), regular);
+    }
+    case ServerIdentity::WrongName:
+      return WithKeyOf(CopyForOtherName(original, signer, "wrong.example", error), regular);
+  }
+  return std::nullopt;
+}
+
+// The DER of an anchor, or of an expired or not-yet-valid copy of it when a fault asks so.
+bool AnchorDer(const CertifiedKey& anchor, EVP_PKEY* signer, const FaultPlan& faults, Fault expired,
+               Fault notYetValid, std::string& der, std::string& error) {
+  if (!faults.Has(expired) && !faults.Has(notYetValid)) {
+    der = DerOf(anchor.certificate.get());
+    return !der.empty();
+  }
+  const Validity validity = faults.Has(expired) ? Validity::Expired : Validity::NotYetValid;
+  const X509Ptr copy = CopyWithValidity(anchor.certificate.get(), signer, validity, error);
+  der = copy ? DerOf(copy.get()) : std::string();
+  return !der.empty();
+}
+
+bool FillHttpContent(const DemoPki& pki, const ServerOptions& options, HttpContent& content,
+                     std::string& error) {
+  const FaultPlan& faults = options.faults;
+  if (!AnchorDer(pki.issuingCa, pki.root.key.get(), faults, Fault::ExpiredCa, Fault::NotYetValidCa,
+                 content.caDer, error) ||
+      !AnchorDer(pki.root, pki.root.key.get(), faults, Fault::ExpiredRoot, Fault::NotYetValidRoot,
+                 content.rootDer, error)) {
+    error = "anchors: " + error;
+    return false;
+  }
+  content.caPem = PemOf(pki.issuingCa.certificate.get());
+  content.stallPath = options.stallPath;
+  content.bodyFault = faults.Has(Fault::StalledBody) ? BodyFault::Stall
+                      : faults.Has(Fault::HugeBody)  ? BodyFault::Huge
+                      : faults.Has(Fault::SlowBody)  ? BodyFault::Trickle
+                                                     : BodyFault::None;
+  return true;
+}
+
 int Run(const ServerOptions& options) {
   EventLog log;
   std::string error;
@@ -90,24 +157,25 @@ int Run(const ServerOptions& options) {
   log.Note(std::string(created ? "made a new demo PKI in " : "reusing the demo PKI in ") +
            options.folder);
 
-  const CertifiedKey& server =
-      options.identity == ServerIdentity::OtherIntermediate ? pki->otherServer
-      : options.identity == ServerIdentity::Untrusted       ? pki->untrustedServer
-                                                            : pki->server;
+  std::optional<CertifiedKey> server = PresentedCertificate(*pki, options.identity, error);
   std::vector<X509*> chain;
-  if (options.identity == ServerIdentity::Regular)
-    chain.push_back(pki->issuingCa.certificate.get());
   if (options.identity == ServerIdentity::OtherIntermediate) {
     chain.push_back(pki->otherCa.certificate.get());
+  } else if (options.identity != ServerIdentity::Untrusted) {
+    chain.push_back(pki->issuingCa.certificate.get());
   }
-  SslCtxPtr tls = MakeTlsServerContext(server, chain, error);
+  SslCtxPtr tls =
+      server ? MakeTlsServerContext(*server, chain, error, options.tlsMinorVersion) : nullptr;
   if (!tls) {
     log.Note(error);
     return 1;
   }
 
-  HttpContent content{DerOf(pki->issuingCa.certificate.get()), DerOf(pki->root.certificate.get()),
-                      PemOf(pki->issuingCa.certificate.get()), options.stallPath};
+  HttpContent content;
+  if (!FillHttpContent(*pki, options, content, error)) {
+    log.Note(error);
+    return 1;
+  }
   auto httpListener = ListenOnLoopback(options.httpPort, error);
   auto tlsListener = httpListener ? ListenOnLoopback(options.tlsPort, error) : std::nullopt;
   if (!httpListener || !tlsListener) {
@@ -139,7 +207,8 @@ int Run(const ServerOptions& options) {
     log.Note("cannot make the stop pipe");
     return 1;
   }
-  IssuanceContext issuance{tls.get(), &*pki, &codes, &log, &stop, options.verdictDelay};
+  IssuanceContext issuance{tls.get(),      &*pki, &codes, &log, &stop, options.verdictDelay,
+                           &options.faults};
 
   std::cout << "http-port " << httpPort << "\ntls-port " << tlsPort << "\nready" << std::endl;
 

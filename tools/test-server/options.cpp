@@ -1,6 +1,9 @@
 #include "options.h"
 
+#include <array>
+
 #include <charconv>
+#include <optional>
 #include <string_view>
 
 namespace digital_id::test_server {
@@ -22,6 +25,21 @@ bool IsCode(std::string_view code) {
   return true;
 }
 
+// The server certificate chosen by an option without value; nothing for other options.
+std::optional<ServerIdentity> IdentityOption(std::string_view name) {
+  static const std::array<std::pair<std::string_view, ServerIdentity>, 5> options = {{
+      {"--other-intermediate", ServerIdentity::OtherIntermediate},
+      {"--untrusted-server", ServerIdentity::Untrusted},
+      {"--expired-server", ServerIdentity::Expired},
+      {"--not-yet-valid-server", ServerIdentity::NotYetValid},
+      {"--wrong-name-server", ServerIdentity::WrongName},
+  }};
+  for (const auto& [text, identity] : options) {
+    if (text == name) return identity;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -35,6 +53,10 @@ std::string UsageText() {
          "  --nack2-code CODE      code answered SRVACK; then SRVNACK; (repeatable)\n"
          "  --other-intermediate   present a server certificate from Other Issuing CA\n"
          "  --untrusted-server     present a self-signed server certificate\n"
+         "  --expired-server       present a server certificate that expired yesterday\n"
+         "  --not-yet-valid-server present a server certificate valid from next month\n"
+         "  --wrong-name-server    present a server certificate for wrong.example only\n"
+         "  --tls-version 1.N      speak only TLS 1.N (0 to 3; default 1.2)\n"
          "  --http-stall-path PATH accept GET PATH and never answer\n"
          "  --write-ini PATH       write an app.ini pointing at this server\n"
          "  --language LANG        Language in that app.ini (default EN)\n"
@@ -42,7 +64,8 @@ std::string UsageText() {
          "  --ini-host HOST        CAAddress and server name in that app.ini (default 127.0.0.1)\n"
          "  --events FILE          append one line per event to FILE\n"
          "  --verdict-delay-ms N   pause between SRVACK; and the verdict (default 1000)\n"
-         "  --help                 this text\n"
+         "  --help                 this text\n" +
+         FaultUsageText() +
          "Without any code option, three one-time codes are made up and shown on standard "
          "error.\nStandard output: \"http-port N\", \"tls-port N\", then \"ready\".\n";
 }
@@ -51,14 +74,12 @@ ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::st
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
     if (name == "--help" || name == "-h") return ParseOutcome::Help;
-    if (name == "--other-intermediate" || name == "--untrusted-server") {
-      const auto wanted = name == "--other-intermediate" ? ServerIdentity::OtherIntermediate
-                                                         : ServerIdentity::Untrusted;
-      if (options.identity != ServerIdentity::Regular && options.identity != wanted) {
-        error = "--other-intermediate and --untrusted-server exclude each other";
+    if (const auto wanted = IdentityOption(name)) {
+      if (options.identity != ServerIdentity::Regular && options.identity != *wanted) {
+        error = "only one server certificate option may be given";
         return ParseOutcome::Error;
       }
-      options.identity = wanted;
+      options.identity = *wanted;
       continue;
     }
     if (name == "--advance-mode") {
@@ -97,6 +118,15 @@ ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::st
         return ParseOutcome::Error;
       }
       options.stallPath = value;
+    } else if (name == "--fault") {
+      if (!options.faults.Add(value, error)) return ParseOutcome::Error;
+    } else if (name == "--tls-version") {
+      if (value.size() != 3 || value.compare(0, 2, "1.") != 0 ||
+          !ParseNumber(std::string_view(value).substr(2), 3, number)) {
+        error = "--tls-version needs 1.0, 1.1, 1.2 or 1.3";
+        return ParseOutcome::Error;
+      }
+      options.tlsMinorVersion = static_cast<int>(number);
     } else if (name == "--write-ini") {
       options.iniPath = value;
     } else if (name == "--language") {

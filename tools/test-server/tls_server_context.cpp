@@ -3,10 +3,21 @@
 namespace digital_id::test_server {
 
 SslCtxPtr MakeTlsServerContext(const CertifiedKey& server, const std::vector<X509*>& chain,
-                               std::string& error) {
+                               std::string& error, int minorVersion) {
+  static constexpr int kVersions[] = {TLS1_VERSION, TLS1_1_VERSION, TLS1_2_VERSION, TLS1_3_VERSION};
+  if (minorVersion < 0 || minorVersion > 3) {
+    error = "TLS context: no such version";
+    return nullptr;
+  }
+  const int version = kVersions[minorVersion];
   SslCtxPtr context(SSL_CTX_new(TLS_server_method()));
-  bool ready = context && SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) == 1 &&
-               SSL_CTX_set_max_proto_version(context.get(), TLS1_2_VERSION) == 1 &&
+  if (context && version < TLS1_2_VERSION) {
+    // The old versions sign with SHA-1 and MD5, which any higher security level forbids.
+    SSL_CTX_set_security_level(context.get(), 0);
+    SSL_CTX_set_cipher_list(context.get(), "DEFAULT:@SECLEVEL=0");
+  }
+  bool ready = context && SSL_CTX_set_min_proto_version(context.get(), version) == 1 &&
+               SSL_CTX_set_max_proto_version(context.get(), version) == 1 &&
                SSL_CTX_use_certificate(context.get(), server.certificate.get()) == 1 &&
                SSL_CTX_use_PrivateKey(context.get(), server.key.get()) == 1 &&
                SSL_CTX_check_private_key(context.get()) == 1;

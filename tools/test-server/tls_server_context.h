@@ -8,9 +8,11 @@
 
 namespace digital_id::test_server {
 
-// A server context for TLS 1.2 only that presents server's certificate followed by chain (the
-// intermediates, leaf side first). Null (with the reason in error) on failure.
+// A server context for one TLS version only (1.minorVersion; 1.2 unless a test asks otherwise)
+// that presents server's certificate followed by chain (the intermediates, leaf side first).
+// Versions below 1.2 run at security level 0, which they need. Null (with the reason in error)
+// on failure.
 SslCtxPtr MakeTlsServerContext(const CertifiedKey& server, const std::vector<X509*>& chain,
-                               std::string& error);
+                               std::string& error, int minorVersion = 2);
 
 }  // namespace digital_id::test_server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,17 @@ namespace digital_id::test_server {
 // Outcome of reading one record.
 enum class ReadStatus { Data, Closed, TimedOut, Stopped, Failed };
 
-// The server side of one TLS connection over a non-blocking socket. Every operation is bounded
-// by a deadline and ends early when the server stops.
+// How bytes go onto the wire: all at once, or in pieces with pauses between them.
+enum class Pacing {
+  AtOnce,    // one send of everything
+  Segments,  // a record header split in two, then the rest in four pieces, each its own
+             // TCP segment, with a pause before each piece
+};
+
+// The server side of one TLS connection over a non-blocking socket. OpenSSL reads from the
+// socket and writes into memory; this class puts the written bytes on the wire, so that tests
+// can choose how they are cut. Every operation is bounded by a deadline and ends early when the
+// server stops.
 class TlsStream {
  public:
   // Wraps socket; nothing is exchanged yet.
@@ -26,15 +36,26 @@ class TlsStream {
   ReadStatus ReadRecord(std::string& data, Clock::time_point deadline);
   // Sends message as one record (it must not exceed 16,384 bytes).
   bool WriteRecord(std::string_view message, Clock::time_point deadline);
+  // The wire bytes of message encrypted as records of at most recordSize bytes of content each
+  // (one record when it fits), not yet sent; empty on failure.
+  std::string Seal(std::string_view message, std::size_t recordSize = 16384);
+  // Puts wire bytes (from Seal) on the socket as pacing says; false on error, time-out or stop.
+  bool SendWire(std::string_view wire, Pacing pacing, Clock::time_point deadline);
+  // Waits, reading and dropping whatever arrives, until the peer closes the connection, the
+  // deadline passes or the server stops.
+  void HoldUntilPeerCloses(Clock::time_point deadline);
   // Sends the closure alert if that can be done at once; the socket closes with the object.
   void Close();
 
  private:
   // Waits as OpenSSL asks after a call that returned result; false when it cannot go on.
   bool WaitAsAsked(int result, Clock::time_point deadline, ReadStatus& status);
+  // Sends what OpenSSL has written so far; false when that fails.
+  bool Flush(Clock::time_point deadline);
 
   UniqueFd socket_;
   SslPtr ssl_;
+  BIO* output_ = nullptr;  // the memory BIO OpenSSL writes into (owned by ssl_)
   const StopSignal& stop_;
 };
 

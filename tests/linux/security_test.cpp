@@ -1,0 +1,183 @@
+// Security of the enrollment end to end: servers that speak another TLS version or present a
+// certificate that must not be trusted are refused before any request leaves; private keys and
+// the folders that hold them are closed to other users; the secure code is never written down.
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <sys/stat.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "fault_case_support.h"
+
+namespace digital_id::end_to_end {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kHandshakeFailure = {"status: Certificate authentication failed.",
+                                                    "detail: Bad server certificate encountered."};
+const std::vector<std::string> kValidationFailure = {
+    "status: Validating server credentials.", "detail: Unable to validate the server credentials."};
+const std::vector<std::string> kInstalled = {
+    "status: Certificate was issued.",
+    "detail: Certificate installation completed. Click Close to exit."};
+
+// True when an OpenSSL client limited to exactly version (at security level 0, which the old
+// versions need) completes a handshake with the server on port; nothing is verified.
+bool HandshakeWithVersion(std::uint16_t port, int version) {
+  const int fd = test_server_tests::ConnectLoopback(port);
+  if (fd < 0) return false;
+  test_server_tests::SslCtxPtr context(SSL_CTX_new(TLS_client_method()));
+  test_server_tests::SslPtr ssl(context ? SSL_new(context.get()) : nullptr);
+  bool done = false;
+  if (ssl) {
+    SSL_set_security_level(ssl.get(), 0);
+    SSL_set_cipher_list(ssl.get(), "DEFAULT:@SECLEVEL=0");
+    done = SSL_set_min_proto_version(ssl.get(), version) == 1 &&
+           SSL_set_max_proto_version(ssl.get(), version) == 1 && SSL_set_fd(ssl.get(), fd) == 1 &&
+           SSL_connect(ssl.get()) == 1 && SSL_version(ssl.get()) == version;
+  }
+  ::close(fd);
+  return done;
+}
+
+// A case that only has to reach the handshake.
+FaultCase ServerCase(const std::string& name, std::vector<std::string> arguments) {
+  FaultCase made;
+  made.name = name;
+  made.serverArguments = std::move(arguments);
+  made.serverArguments.insert(made.serverArguments.end(), {"--code", "TRUST-1"});
+  made.code = "TRUST-1";
+  return made;
+}
+
+class SecurityTest : public EndToEndTest {};
+
+TEST_F(SecurityTest, OtherTlsVersionsAndUntrustworthyServerCertificatesAreRefused) {
+  std::vector<FaultCase> cases;
+  cases.push_back(ServerCase("tls-1.0", {"--tls-version", "1.0"}));
+  cases.push_back(ServerCase("tls-1.1", {"--tls-version", "1.1"}));
+  cases.push_back(ServerCase("tls-1.3", {"--tls-version", "1.3"}));
+  cases.push_back(ServerCase("expired", {"--expired-server"}));
+  cases.push_back(ServerCase("not-yet-valid", {"--not-yet-valid-server"}));
+  cases.push_back(ServerCase("wrong-name", {"--wrong-name-server"}));
+  cases.push_back(ServerCase("self-signed", {"--untrusted-server"}));
+  cases.push_back(ServerCase("other-intermediate", {"--other-intermediate"}));
+  RunFaultCases(folder.Path(), cases);
+
+  // The servers of the version cases really speak (only) that version.
+  const std::vector<std::pair<std::string, int>> versions = {
+      {"tls-1.0", TLS1_VERSION}, {"tls-1.1", TLS1_1_VERSION}, {"tls-1.3", TLS1_3_VERSION}};
+  for (const auto& [name, version] : versions) {
+    const FaultCase& fault = CaseNamed(cases, name);
+    ASSERT_TRUE(fault.prepared) << name;
+    EXPECT_TRUE(HandshakeWithVersion(fault.server->TlsPort(), version)) << name;
+    EXPECT_FALSE(HandshakeWithVersion(fault.server->TlsPort(), TLS1_2_VERSION)) << name;
+  }
+  for (const FaultCase& fault : cases) {
+    SCOPED_TRACE(fault.name);
+    ASSERT_TRUE(fault.prepared);
+    EXPECT_EQ(fault.outcome.exitCode, 1) << fault.outcome.errors;
+    // A chain from the other intermediate verifies (same root); its issuer is not CAIssuer.
+    EXPECT_EQ(LastTwo(fault.outcome.lines),
+              fault.name == "other-intermediate" ? kValidationFailure : kHandshakeFailure)
+        << Joined(fault.outcome.lines);
+    if (fault.name != "other-intermediate") {
+      EXPECT_TRUE(fault.server->WaitForEvent("handshake-failed")) << Joined(fault.server->Events());
+    }
+    // Refused before a key was made or a request sent.
+    const std::vector<std::string> events = fault.server->Events();
+    EXPECT_EQ(std::find(events.begin(), events.end(), "request TRUST-1"), events.end());
+    const StoreAudit audit = AuditStores(fault.site);
+    EXPECT_EQ(audit.installed, 0) << Describe(audit);
+    EXPECT_EQ(audit.pendingKeys, 0) << Describe(audit);
+    EXPECT_TRUE(audit.strayFiles.empty()) << Describe(audit);
+  }
+}
+
+// Every regular file below folder whose content holds needle.
+std::vector<std::string> FilesHolding(const std::string& folder, const std::string& needle) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (text.str().find(needle) != std::string::npos) found.push_back(entry.path().string());
+  }
+  return found;
+}
+
+// The permission bits of a path; 07777 when it does not exist.
+unsigned ModeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 07777;
+}
+
+TEST_F(SecurityTest, KeysAndTheirFoldersAreClosedToOthersAndTheCodeIsNeverWrittenDown) {
+  // In each location one run that installs a certificate and one that leaves a pending key.
+  std::vector<FaultCase> cases;
+  const auto add = [&cases](const std::string& name, const std::string& option,
+                            const std::string& code, bool machine) {
+    FaultCase made;
+    made.name = name;
+    made.serverArguments = {"--advance-mode", option, code};
+    made.code = code;
+    if (machine) made.enrollArguments = {"--machine"};
+    cases.push_back(std::move(made));
+  };
+  add("user-issued", "--code", "QZ7-USER-ISSUE-5K2", false);
+  add("user-denied", "--deny-code", "QZ7-USER-DENY-8M4", false);
+  add("machine-issued", "--code", "QZ7-MACHINE-ISSUE-3T9", true);
+  add("machine-denied", "--deny-code", "QZ7-MACHINE-DENY-6W1", true);
+  RunFaultCases(folder.Path(), cases);
+
+  for (const FaultCase& fault : cases) {
+    SCOPED_TRACE(fault.name);
+    ASSERT_TRUE(fault.prepared);
+    const bool machine = !fault.enrollArguments.empty();
+    const bool issued = fault.name.find("issued") != std::string::npos;
+    EXPECT_EQ(fault.outcome.exitCode, issued ? 0 : 1) << Joined(fault.outcome.lines);
+    if (issued) {
+      EXPECT_EQ(LastTwo(fault.outcome.lines), kInstalled);
+    }
+    const StoreAudit audit = AuditStores(fault.site, machine);
+    EXPECT_EQ(audit.installed, issued ? 1 : 0) << Describe(audit);
+    EXPECT_EQ(audit.pendingKeys, issued ? 0 : 1) << Describe(audit);
+
+    // The folders that hold keys are their owner's alone; each key file is 0600.
+    const std::string keyStore = fault.site.Store(issued ? "My" : "REQUEST", machine);
+    EXPECT_EQ(ModeOf(keyStore) & 0077, 0u) << keyStore;
+    const std::vector<std::string> keys = FilesWithExtension(keyStore, ".key");
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(ModeOf(keyStore + "/" + keys[0]), 0600u);
+    // Anchor folders stay readable by everyone in the machine location.
+    if (machine) {
+      EXPECT_EQ(ModeOf(fault.site.Store("Root", true)) & 0005, 0005u);
+    }
+
+    // The code appears in no file of the site: settings, stores, working folder; in neither
+    // 8-bit nor UTF-16 form.
+    const std::string site = fs::path(fault.site.work).parent_path().string();
+    std::string wide;
+    for (const char c : fault.code) wide += std::string{c, '\0'};
+    for (const std::string& folder :
+         {fault.site.work, fault.site.userData, fault.site.machineStores}) {
+      EXPECT_TRUE(FilesHolding(folder, fault.code).empty()) << folder;
+      EXPECT_TRUE(FilesHolding(folder, wide).empty()) << folder;
+    }
+    // The check can see the code where it is: the server's events name it.
+    EXPECT_FALSE(FilesHolding(site + "/server", fault.code).empty());
+  }
+}
+
+}  // namespace
+}  // namespace digital_id::end_to_end
