@@ -1,11 +1,11 @@
 #include "console/console_enrollment.h"
 
-#include "console/console_text.h"
 #include "enrollment/enrollment_run.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/status_lines.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 
@@ -15,7 +15,7 @@ int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& se
   const std::optional<std::uint32_t> major = Services().system->OsMajorVersion();
   app.isPostXp = (major && *major >= 6) ? 1 : 0;
   if (options.settings) {
-    const std::optional<std::u16string> path = DecodeUtf8(*options.settings);
+    const std::optional<std::u16string> path = Utf8ToUtf16(*options.settings);
     if (!path) {
       std::fprintf(errors, "digital-id-enroll: the settings file name is not UTF-8\n");
       return 2;

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "console/console_text.h"
 #include "shell/settings.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 
@@ -50,7 +50,7 @@ const char* ConsoleUsage() {
 std::u16string SecureCodeFromLine(std::string line) {
   if (!line.empty() && line.back() == '\n') line.pop_back();
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (std::optional<std::u16string> decoded = DecodeUtf8(line)) {
+  if (std::optional<std::u16string> decoded = Utf8ToUtf16(line)) {
     return *decoded;
   }
   return WidenLatin1(line);

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "console/console_text.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 
@@ -50,7 +50,7 @@ void ConsoleWindowSystem::SetText(WindowHandle control, const std::u16string& te
                       : control == app.detailLine ? "detail"
                                                   : nullptr;
   if (label == nullptr) return;
-  std::string line = EncodeUtf8(text);
+  std::string line = Utf16ToUtf8(text);
   for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at + 2)) {
     line.replace(at, 1, "\\n");
   }

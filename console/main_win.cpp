@@ -8,10 +8,10 @@
 
 #include "console/console_enrollment.h"
 #include "console/console_options.h"
-#include "console/console_text.h"
 #include "console/console_window_system.h"
 #include "platform/win/win_platform.h"
 #include "shell/app_state.h"
+#include "shell/utf8_text.h"
 
 int wmain(int argc, wchar_t** argv) {
   using namespace digital_id;
@@ -19,7 +19,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) {
     const std::wstring_view wide(argv[i]);
-    arguments.push_back(EncodeUtf8(std::u16string(wide.begin(), wide.end())));
+    arguments.push_back(Utf16ToUtf8(std::u16string(wide.begin(), wide.end())));
   }
   std::vector<const char*> pointers;
   for (const std::string& argument : arguments) {

@@ -9,7 +9,7 @@
 
 #include "platform/linux/curl_result_codes.h"
 #include "platform/linux/memory_download_stream.h"
-#include "platform/linux/text_conversion.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 

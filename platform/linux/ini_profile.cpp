@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/linux/simple_name.h"
-#include "platform/linux/text_conversion.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 

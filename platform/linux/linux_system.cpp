@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/linux/text_conversion.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/linux/openssl_handles.h"
-#include "platform/linux/text_conversion.h"
+#include "shell/utf8_text.h"
 
 namespace digital_id {
 

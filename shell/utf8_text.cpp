@@ -1,4 +1,4 @@
-#include "platform/linux/text_conversion.h"
+#include "shell/utf8_text.h"
 
 #include <cstddef>
 #include <cstdint>
