@@ -25,8 +25,11 @@ std::string CertificateTag(const Certificate& certificate) {
 
 }  // namespace
 
-StoredCertificate::StoredCertificate(X509Ptr x509, std::filesystem::path folder, std::string stem)
-    : OpenSslCertificate(std::move(x509)), folder_(std::move(folder)), stem_(std::move(stem)) {}
+StoredCertificate::StoredCertificate(X509Ptr x509, Bytes der, std::filesystem::path folder,
+                                     std::string stem)
+    : OpenSslCertificate(std::move(x509), std::move(der)),
+      folder_(std::move(folder)),
+      stem_(std::move(stem)) {}
 
 std::unique_ptr<FileCertStore> FileCertStore::Open(StoreLocation location,
                                                    const std::u16string& name) {
@@ -59,8 +62,9 @@ std::vector<std::unique_ptr<StoredCertificate>> FileCertStore::Certificates() co
     if (!x509) {
       continue;
     }
-    certificates.push_back(std::make_unique<StoredCertificate>(
-        std::move(x509), folder_.Path(), name.substr(0, name.size() - extension.size())));
+    certificates.push_back(
+        std::make_unique<StoredCertificate>(std::move(x509), std::move(*der), folder_.Path(),
+                                            name.substr(0, name.size() - extension.size())));
   }
   return certificates;
 }

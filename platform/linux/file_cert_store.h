@@ -14,8 +14,9 @@ namespace digital_id {
 // A certificate read from a store folder; it remembers its entry so that it can be deleted.
 class StoredCertificate : public OpenSslCertificate {
  public:
-  // Takes the certificate and the folder and stem of its entry.
-  StoredCertificate(X509Ptr x509, std::filesystem::path folder, std::string stem);
+  // Takes the certificate, the bytes of its file (kept as its encoded form) and the folder and
+  // stem of its entry.
+  StoredCertificate(X509Ptr x509, Bytes der, std::filesystem::path folder, std::string stem);
 
   // Folder of the store the certificate was read from.
   const std::filesystem::path& Folder() const { return folder_; }

@@ -65,6 +65,9 @@ OpenSslCertificate::OpenSslCertificate(X509Ptr x509) : x509_(std::move(x509)) {
   OPENSSL_free(der);
 }
 
+OpenSslCertificate::OpenSslCertificate(X509Ptr x509, Bytes der)
+    : x509_(std::move(x509)), der_(std::move(der)) {}
+
 X509Ptr ParseExactDer(const std::uint8_t* data, std::size_t size) {
   if (data == nullptr || size == 0 || size > static_cast<std::size_t>(LONG_MAX)) {
     return nullptr;
@@ -84,11 +87,9 @@ std::unique_ptr<OpenSslCertificate> OpenSslCertificate::FromDer(const std::uint8
   if (!x509) {
     return nullptr;
   }
-  auto certificate = std::make_unique<OpenSslCertificate>(std::move(x509));
-  if (certificate->Encoded().empty()) {
-    return nullptr;
-  }
-  return certificate;
+  // The bytes received are the certificate's encoded form, as the platform keeps them: what is
+  // stored, compared and hashed is exactly what was downloaded or issued.
+  return std::make_unique<OpenSslCertificate>(std::move(x509), Bytes(data, data + size));
 }
 
 std::unique_ptr<OpenSslCertificate> OpenSslCertificate::FromCertificate(

@@ -18,6 +18,9 @@ class OpenSslCertificate : public Certificate {
   // Takes ownership of the certificate; the DER form is encoded once here. A null certificate
   // gives an object whose fields are all empty or 0.
   explicit OpenSslCertificate(X509Ptr x509);
+  // Takes ownership of a certificate parsed from der and keeps those bytes as its encoded form,
+  // since OpenSSL's re-encoding may differ from them (for instance in unused signature bits).
+  OpenSslCertificate(X509Ptr x509, Bytes der);
 
   // A certificate from DER bytes; null unless the bytes are exactly one certificate.
   static std::unique_ptr<OpenSslCertificate> FromDer(const std::uint8_t* data, std::size_t size);
