@@ -16,7 +16,7 @@ class LineLabel : public QLabel {
   Q_OBJECT
 
  public:
-  explicit LineLabel(QWidget* parent);
+  explicit LineLabel(QWidget* parent = nullptr);
 
   // The colour the text was last drawn in (invalid before the first paint).
   QColor DrawnColour() const { return drawnColour_; }

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "shell/app_icon_qt.h"
 #include "shell/control_font_qt.h"
@@ -27,19 +29,27 @@ QString ToQString(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
+// A child widget handed to its parent, which owns and destroys it from then on (Qt's object tree).
+template <typename Widget, typename... Arguments>
+Widget* MakeChild(QWidget* parent, Arguments&&... arguments) {
+  auto child = std::make_unique<Widget>(std::forward<Arguments>(arguments)...);
+  child->setParent(parent);
+  return child.release();
+}
+
 // A push button, group box or radio button, by the low bits of a Win32 button style.
 QWidget* MakeButton(const ControlCreation& control, QWidget* parent) {
   const QString text = ToQString(control.text);
   switch (control.style & kButtonKindMask) {
     case styles::kGroupBox& kButtonKindMask:
-      return new QGroupBox(text, parent);
+      return MakeChild<QGroupBox>(parent, text);
     case styles::kAutoRadioButton& kButtonKindMask: {
-      auto* radio = new QRadioButton(text, parent);
+      auto* radio = MakeChild<QRadioButton>(parent, text);
       radio->setAutoExclusive(true);  // the only radio buttons of the window form one pair
       return radio;
     }
     default:
-      return new QPushButton(text, parent);
+      return MakeChild<QPushButton>(parent, text);
   }
 }
 
@@ -80,13 +90,13 @@ WindowHandle QtWindowSystem::CreateControl(const ControlCreation& control) {
   QWidget* widget = nullptr;
   const QString className = ToQString(control.className);
   if (className.compare(QLatin1String("Edit"), Qt::CaseInsensitive) == 0) {
-    auto* edit = new QLineEdit(window_.get());
+    auto* edit = MakeChild<QLineEdit>(window_.get());
     edit->setFrame((control.style & styles::kBorder) != 0);
     widget = edit;
   } else if (className.compare(QLatin1String("Button"), Qt::CaseInsensitive) == 0) {
     widget = MakeButton(control, window_.get());
   } else if (className.compare(QLatin1String("STATIC"), Qt::CaseInsensitive) == 0) {
-    auto* label = new LineLabel(window_.get());
+    auto* label = MakeChild<LineLabel>(window_.get());
     label->setText(ToQString(control.text));
     widget = label;
   } else {
