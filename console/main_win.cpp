@@ -1,16 +1,11 @@
 // digital-id-enroll.exe: the command-line front end of the installer on Windows.
 #include <windows.h>
 
-#include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
-#include "console/console_enrollment.h"
-#include "console/console_options.h"
-#include "console/console_window_system.h"
+#include "console/console_program.h"
 #include "platform/win/win_platform.h"
-#include "shell/app_state.h"
 #include "shell/utf8_text.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -27,24 +22,5 @@ int wmain(int argc, wchar_t** argv) {
   }
   // The status and detail lines are printed as UTF-8.
   SetConsoleOutputCP(CP_UTF8);
-  std::string error;
-  const std::optional<ConsoleOptions> options = ParseConsoleOptions(argc, pointers.data(), error);
-  if (!options) {
-    std::fprintf(stderr, "digital-id-enroll: %s\n\n%s", error.c_str(), ConsoleUsage());
-    return 2;
-  }
-  if (options->help) {
-    std::fputs(ConsoleUsage(), stdout);
-    return 0;
-  }
-  std::string line;
-  if (!std::getline(std::cin, line)) {
-    line.clear();  // no line at all: an empty code, refused as the window refuses it
-  }
-  ConsoleWindowSystem windows(stdout);
-  WinPlatform platform(windows);
-  ResetAppState(&platform.Services());
-  const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line), stderr);
-  ResetAppState(nullptr);
-  return exitCode;
+  return RunConsoleProgram<WinPlatform>(argc, pointers.data());
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "console/console_enrollment.h"
+#include "console/console_options.h"
+#include "console/console_window_system.h"
+#include "shell/app_state.h"
+
+namespace digital_id {
+
+// The whole command-line program over a platform's services (LinuxPlatform, WinPlatform): the
+// options, the secure code from the first line of standard input, one enrollment, the exit code.
+template <typename PlatformServices>
+int RunConsoleProgram(int argc, const char* const* argv) {
+  std::string error;
+  const std::optional<ConsoleOptions> options = ParseConsoleOptions(argc, argv, error);
+  if (!options) {
+    std::fprintf(stderr, "digital-id-enroll: %s\n\n%s", error.c_str(), ConsoleUsage());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(ConsoleUsage(), stdout);
+    return 0;
+  }
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    line.clear();  // no line at all: an empty code, refused as the window refuses it
+  }
+  ConsoleWindowSystem windows(stdout);
+  PlatformServices platform(windows);
+  ResetAppState(&platform.Services());
+  const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line), stderr);
+  ResetAppState(nullptr);
+  return exitCode;
+}
+
+}  // namespace digital_id
