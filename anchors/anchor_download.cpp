@@ -106,12 +106,4 @@ void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) {
   }
 }
 
-void DownloadCaCertificate(CertificatePtr& certificate) {
-  DownloadAnchorCertificate(AnchorKind::Ca, certificate);
-}
-
-void DownloadRootCertificate(CertificatePtr& certificate) {
-  DownloadAnchorCertificate(AnchorKind::Root, certificate);
-}
-
 }  // namespace digital_id

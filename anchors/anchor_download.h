@@ -13,8 +13,6 @@
 
 namespace digital_id {
 
-// Characters of the address buffer, terminator included.
-inline constexpr std::size_t kUrlChars = 256;
 // Largest anchor content accepted; a certificate is a few kilobytes.
 inline constexpr std::uint64_t kMaxAnchorBytes = 1024 * 1024;
 // DownloadTimeout value that means waiting without limit.
@@ -48,11 +46,5 @@ std::uint32_t DownloadThreadProc(DownloadContext& context);
 // Downloads the anchor of a kind from its configured address into certificate (null on every
 // failure, with the kind's failure texts on the lines).
 void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
-
-// Downloads the issuing CA certificate; null on failure.
-void DownloadCaCertificate(CertificatePtr& certificate);
-
-// Downloads the root certificate; null on failure.
-void DownloadRootCertificate(CertificatePtr& certificate);
 
 }  // namespace digital_id

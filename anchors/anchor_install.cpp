@@ -31,12 +31,4 @@ int InstallAnchorCertificate(AnchorKind kind, const Certificate& certificate) {
   }
 }
 
-int InstallCaCertificate(const Certificate& certificate) {
-  return InstallAnchorCertificate(AnchorKind::Ca, certificate);
-}
-
-int InstallRootCertificate(const Certificate& certificate) {
-  return InstallAnchorCertificate(AnchorKind::Root, certificate);
-}
-
 }  // namespace digital_id

@@ -9,10 +9,4 @@ namespace digital_id {
 // disposition, showing the kind's texts. Returns 1 when the add succeeded, else 0.
 int InstallAnchorCertificate(AnchorKind kind, const Certificate& certificate);
 
-// Adds the issuing CA certificate to "CA".
-int InstallCaCertificate(const Certificate& certificate);
-
-// Adds the root certificate to "Root" (the platform may ask the user to confirm).
-int InstallRootCertificate(const Certificate& certificate);
-
 }  // namespace digital_id
