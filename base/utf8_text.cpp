@@ -1,7 +1,9 @@
-#include "shell/utf8_text.h"
+#include "base/utf8_text.h"
 
 #include <cstddef>
 #include <cstdint>
+
+#include "base/latin1_text.h"
 
 namespace digital_id {
 
@@ -73,6 +75,11 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     index += static_cast<std::size_t>(continuation) + 1;
   }
   return result;
+}
+
+std::u16string Utf8OrLatin1ToUtf16(std::string_view text) {
+  std::optional<std::u16string> decoded = Utf8ToUtf16(text);
+  return decoded ? *std::move(decoded) : WidenLatin1(text);
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {

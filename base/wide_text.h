@@ -5,7 +5,10 @@
 
 namespace digital_id {
 
-// The core's UTF-16 text as the wide text the W functions take (both are UTF-16 on Windows).
+// Only where wchar_t is UTF-16 (Windows): the W functions take the core's text as it is.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text is UTF-16 only on Windows");
+
+// The core's UTF-16 text as the wide text the W functions take.
 inline std::wstring ToWide(std::u16string_view text) {
   return std::wstring(text.begin(), text.end());
 }

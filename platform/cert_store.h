@@ -10,10 +10,10 @@ namespace digital_id {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Location of a system store: the values are those of the Windows location flags.
-enum class StoreLocation : std::uint32_t {
-  CurrentUser = 0x10000,   // CERT_SYSTEM_STORE_CURRENT_USER
-  LocalMachine = 0x20000,  // CERT_SYSTEM_STORE_LOCAL_MACHINE
+// Whose system stores: the current user's or the local machine's.
+enum class StoreLocation {
+  CurrentUser,
+  LocalMachine,
 };
 
 // Digest used for a thumbprint.

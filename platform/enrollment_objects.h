@@ -11,10 +11,10 @@ enum class EnrollmentPath {
   Legacy,  // the older enrollment control
 };
 
-// Whose key and stores: the values are those of the modern objects' context enumeration.
-enum class EnrollmentContext : std::int32_t {
-  User = 1,     // ContextUser
-  Machine = 2,  // ContextMachine
+// Whose key and stores an enrollment uses: the current user's or the local machine's.
+enum class EnrollmentContext {
+  User,
+  Machine,
 };
 
 // The platform's certificate-enrollment objects.

@@ -24,4 +24,9 @@ struct Platform {
   EnrollmentObjects* enrollment = nullptr;
 };
 
+// Makes platform the services the core runs over and puts the core's process-wide state back to
+// its start; null leaves the core without services. The core defines it; a program's entry point
+// and every test call it before any thread of the core runs.
+void InstallPlatform(Platform* platform);
+
 }  // namespace digital_id

@@ -1,49 +1,117 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace digital_id {
 
 // Opaque handle of a window or control; owned by the window system, never closed by the core.
 using WindowHandle = void*;
 
-// Creation parameters of one child control of the main window.
-struct ControlCreation {
-  std::u16string className;  // "Edit", "Button" or "STATIC"
-  std::u16string text;       // initial text
-  std::uint32_t style = 0;   // Win32 style bits, child and visible included
-  int x = 0, y = 0, width = 0, height = 0;
-  int id = 0;  // command id reported by the control
+// What a control of the main window is.
+enum class ControlKind {
+  EditBox,      // one line of text the user types or pastes, with a border, scrolling sideways
+  PushButton,   // reports its command when pressed
+  RadioButton,  // the radio buttons of the window form one exclusive group
+  GroupBox,     // a frame with a title around other controls
+  StaticText,   // text the program sets, left-aligned, a line feed starts a new line
 };
 
-// The window system as the core sees it. Calls made from the worker thread are carried out on
-// the main thread while the caller waits (SendMessage semantics); the main thread never waits
-// for the worker.
+// A rectangle of the main window's client area, in pixels.
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// A text colour.
+struct Rgb {
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+};
+
+// The font a control or a caption is drawn in: the "Trebuchet MS" face at a height.
+struct FontDescription {
+  // Character cell height (ascent plus descent) in pixels; 0 is the face's default size.
+  int height = 0;
+  // Draws in the font object of the control created just before, instead of one of its own.
+  bool sharedWithPrevious = false;
+};
+
+// One child control of the main window, as the core describes it.
+struct ControlDescription {
+  ControlKind kind = ControlKind::StaticText;
+  std::u16string text;  // initial text (the title of a group box)
+  Rect rect;
+  FontDescription font;
+  int command = 0;       // push button: the command it reports when pressed (0: none)
+  int textLimit = 0;     // edit box: most characters it holds (0: the platform's limit)
+  bool checked = false;  // radio button: checked at creation
+};
+
+// The main window, as the core describes it.
+struct MainWindowDescription {
+  // The program instance the entry point was given (null: the running program); opaque.
+  void* instance = nullptr;
+  std::u16string title;
+  int width = 0;   // outer size, frame included
+  int height = 0;  // outer size, frame included
+  // How to show it: the show command the program's entry point was given (0 keeps it hidden).
+  int showCommand = 0;
+};
+
+// A text the main window paints itself, with a transparent background in the default text
+// colour, without clipping or wrapping.
+struct Caption {
+  int fontHeight = 0;  // of the "Trebuchet MS" face, as FontDescription::height
+  int x = 0;
+  int y = 0;
+  std::u16string text;  // a line feed starts a second line, again at x
+};
+
+// What the window system tells the core, on the thread that runs the message loop.
+class WindowEvents {
+ public:
+  virtual ~WindowEvents() = default;
+
+  // The main window is being created: its controls are created now (through CreateControl).
+  virtual void OnCreate() = 0;
+  // A push button was pressed; command is the one its description gave.
+  virtual void OnButtonPressed(int command) = 0;
+  // The main window was closed from its title bar or system menu and is gone.
+  virtual void OnClosed() = 0;
+  // The captions to paint, asked at every paint.
+  virtual std::vector<Caption> Captions() = 0;
+  // The colour of a static text at this paint; nullopt leaves the platform's own colour.
+  virtual std::optional<Rgb> TextColour(WindowHandle control) = 0;
+};
+
+// The window system as the core sees it: one main window with child controls. Calls made from
+// the worker thread are carried out on the main thread while the caller waits; the main thread
+// never waits for the worker.
 class WindowSystem {
  public:
   virtual ~WindowSystem() = default;
 
-  // Registers the main window class; the result is not looked at by the core.
-  virtual void RegisterMainWindowClass() = 0;
-  // Creates the main window with its title (its creation creates the controls through the core),
-  // shows it with the show command and paints it; false when creation fails.
-  virtual bool CreateMainWindow(const std::u16string& title, int showCommand) = 0;
+  // Prepares the main window's kind (icon, cursor, background) for the program instance the
+  // entry point was given (null: the running program); the result is not looked at: a failure
+  // shows as a failed creation.
+  virtual void RegisterMainWindowClass(void* instance) = 0;
+  // Creates the main window; while it is created, events.OnCreate() creates the controls. Then
+  // shows it as the description says and paints it. events must outlive the window. False when
+  // the window cannot be created.
+  virtual bool CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) = 0;
   // Runs the message loop until the quit message arrives; returns the quit message's code.
   virtual int RunMessageLoop() = 0;
 
-  // Creates one child control of the main window; null on failure.
-  virtual WindowHandle CreateControl(const ControlCreation& control) = 0;
-  // Creates a "Trebuchet MS" font of the given height (0: the face's default), kept until the
-  // process ends; null when it cannot be created.
-  virtual void* CreateControlFont(int fontHeight) = 0;
-  // Gives a font to a control without immediate redraw (a null font leaves the default).
-  virtual void SetFont(WindowHandle control, void* font) = 0;
-  // Limits an edit box to the given number of characters.
-  virtual void LimitText(WindowHandle edit, int characters) = 0;
-  // Sets a radio button's check state (1 checked).
-  virtual void SetCheck(WindowHandle radio, int state) = 0;
+  // Creates one child control of the main window, visible, with its font, text limit and check
+  // state; null on failure.
+  virtual WindowHandle CreateControl(const ControlDescription& control) = 0;
 
   // Replaces the text of a control.
   virtual void SetText(WindowHandle control, const std::u16string& text) = 0;
@@ -51,8 +119,10 @@ class WindowSystem {
   virtual std::u16string GetText(WindowHandle control, std::size_t bufferChars) = 0;
   // Enables or disables a control.
   virtual void Enable(WindowHandle control, bool enable) = 0;
-  // Asks a radio button for its check state (BM_GETCHECK: 1 when checked).
-  virtual int GetCheck(WindowHandle radio) = 0;
+  // Checks or clears a radio button.
+  virtual void SetChecked(WindowHandle radio, bool checked) = 0;
+  // True when a radio button is checked; false for anything else, a null handle included.
+  virtual bool IsChecked(WindowHandle radio) = 0;
   // The clipboard's 8-bit text up to its terminating zero byte; nullopt when the clipboard
   // cannot be opened, holds no 8-bit text or cannot be read.
   virtual std::optional<std::string> ClipboardText() = 0;

@@ -17,7 +17,7 @@ AppState& App() {
   return state;
 }
 
-void ResetAppState(Platform* platform) {
+void InstallPlatform(Platform* platform) {
   AppState& app = App();
   app.settingsPath.clear();
   app.anchorIssuerName.Set(u"");
@@ -28,8 +28,6 @@ void ResetAppState(Platform* platform) {
   app.lineColour = 0;
   app.machineRadio = app.userRadio = app.closeButton = app.pasteButton = nullptr;
   app.submitButton = app.codeEdit = app.detailLine = app.statusLine = nullptr;
-  app.instance = nullptr;
-  app.currentFont = nullptr;
   app.platform = platform;
 }
 

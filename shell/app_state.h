@@ -56,10 +56,6 @@ struct AppState {
   WindowHandle codeEdit = nullptr;
   WindowHandle detailLine = nullptr;
   WindowHandle statusLine = nullptr;
-  // Instance handle given to the entry point.
-  void* instance = nullptr;
-  // The font most recently created for a control.
-  void* currentFont = nullptr;
   // The platform services; installed before any other thread exists.
   Platform* platform = nullptr;
 };
@@ -67,10 +63,8 @@ struct AppState {
 // The process-wide AppState.
 AppState& App();
 
-// Puts every field of AppState back to its start value and installs the platform services.
-void ResetAppState(Platform* platform);
-
-// The platform services of AppState (installed by ResetAppState).
+// The platform services of AppState (installed by InstallPlatform, which also puts every field
+// of AppState back to its start value).
 Platform& Services();
 
 }  // namespace digital_id

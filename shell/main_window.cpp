@@ -1,28 +1,32 @@
 #include "shell/main_window.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "base/latin1_text.h"
 #include "enrollment/enrollment_run.h"
 #include "shell/app_state.h"
 #include "shell/main_window_layout.h"
-#include "shell/settings.h"
 #include "shell/status_lines.h"
 #include "shell/texts.h"
 
 namespace digital_id {
 
 void RegisterMainWindowClass(void* instance) {
-  App().instance = instance;
-  Services().windows->RegisterMainWindowClass();
+  Services().windows->RegisterMainWindowClass(instance);
 }
 
 int CreateMainWindow(void* instance, int showCommand) {
-  App().instance = instance;
   const Language language = ReadLanguage();
-  return Services().windows->CreateMainWindow(std::u16string(Pick(texts::kWindowTitle, language)),
-                                              showCommand)
-             ? 1
-             : 0;
+  MainWindowDescription window;
+  window.instance = instance;
+  window.title = std::u16string(Pick(texts::kWindowTitle, language));
+  window.width = kMainWindowWidth;
+  window.height = kMainWindowHeight;
+  window.showCommand = showCommand;
+  return Services().windows->CreateMainWindow(window, MainWindowEvents()) ? 1 : 0;
 }
 
 namespace {
@@ -59,27 +63,36 @@ void StoreHandle(ControlRole role, WindowHandle handle) {
   }
 }
 
+// The main window's events, answered by the operations of this file.
+class CoreWindowEvents : public WindowEvents {
+ public:
+  void OnCreate() override { OnMainWindowCreate(); }
+  void OnButtonPressed(int command) override { OnMainWindowCommand(command); }
+  void OnClosed() override { OnMainWindowDestroy(); }
+  std::vector<Caption> Captions() override { return CaptionsToPaint(); }
+  std::optional<Rgb> TextColour(WindowHandle control) override {
+    if (!IsColouredLine(control)) {
+      return std::nullopt;
+    }
+    const std::uint32_t colour = App().lineColour.load();  // 0x00BBGGRR
+    return Rgb{static_cast<std::uint8_t>(colour & 0xFF),
+               static_cast<std::uint8_t>((colour >> 8) & 0xFF),
+               static_cast<std::uint8_t>((colour >> 16) & 0xFF)};
+  }
+};
+
 }  // namespace
 
+WindowEvents& MainWindowEvents() {
+  static CoreWindowEvents events;
+  return events;
+}
+
 void OnMainWindowCreate() {
-  AppState& app = App();
   WindowSystem& windows = *Services().windows;
   const Language language = ReadLanguage();
-  void* font = nullptr;
-  for (const ControlLayout& row : MainWindowControls(app.advanceMode.load() == 1, language)) {
-    if (!row.sharesPreviousFont) {
-      font = windows.CreateControlFont(row.fontHeight);
-      app.currentFont = font;
-    }
-    WindowHandle handle = windows.CreateControl(row.creation);
-    StoreHandle(row.role, handle);
-    if (row.role == ControlRole::CodeEdit) {
-      windows.LimitText(handle, kCodeLimit);
-    }
-    windows.SetFont(handle, font);
-    if (row.role == ControlRole::UserRadio) {
-      windows.SetCheck(handle, 1);
-    }
+  for (const ControlLayout& row : MainWindowControls(App().advanceMode.load() == 1, language)) {
+    StoreHandle(row.role, windows.CreateControl(row.control));
   }
 }
 
@@ -103,8 +116,8 @@ void PasteCode() {
   Services().windows->SetText(App().codeEdit, code);
 }
 
-void OnMainWindowCommand(int controlId) {
-  switch (controlId & 0xFFFF) {
+void OnMainWindowCommand(int command) {
+  switch (command) {
     case kSubmitId:
       SubmitCode();
       break;

@@ -1,24 +1,27 @@
 #pragma once
 
-#include <cstdint>
-
 #include "platform/window_system.h"
 
 namespace digital_id {
 
-// Registers the main window class with the window system; the result is not looked at.
+// Registers the main window class with the window system for the program instance the entry
+// point was given; the result is not looked at.
 void RegisterMainWindowClass(void* instance);
 
-// Stores the instance handle, reads Language for the title and has the window created, shown
-// and painted. Returns 1 when the window exists, else 0.
+// Reads Language for the title and has the window created, shown and painted, with the core
+// answering its events. Returns 1 when the window exists, else 0.
 int CreateMainWindow(void* instance, int showCommand);
 
-// Creation of the main window: creates every control of the table with its font, limits the
-// code box to 64 characters, checks User, and stores the handles in AppState.
+// The main window's events as the core answers them: creation, the push buttons, closing,
+// the captions of each paint and the colour of the two lines.
+WindowEvents& MainWindowEvents();
+
+// Creation of the main window: creates every control of the table and stores the handles in
+// AppState.
 void OnMainWindowCreate();
 
-// A command from a control, told apart by its id: Submit, Paste or Close; others do nothing.
-void OnMainWindowCommand(int controlId);
+// A push button's command: Submit, Paste or Close; any other command does nothing.
+void OnMainWindowCommand(int command);
 
 // Destruction of the main window: posts the quit message with exit code 0.
 void OnMainWindowDestroy();

@@ -6,15 +6,15 @@ namespace digital_id {
 
 namespace {
 
-constexpr std::uint32_t kChildVisible = styles::kChild | styles::kVisible;
-
-ControlLayout Row(ControlRole role, std::u16string_view className, std::u16string_view text,
-                  std::uint32_t style, int x, int y, int width, int height, int id, int fontHeight,
-                  bool sharesPreviousFont = false) {
-  return ControlLayout{role,
-                       ControlCreation{std::u16string(className), std::u16string(text),
-                                       kChildVisible | style, x, y, width, height, id},
-                       fontHeight, sharesPreviousFont};
+ControlLayout Row(ControlRole role, ControlKind kind, std::u16string_view text, Rect rect,
+                  int fontHeight, int command = 0) {
+  ControlDescription control;
+  control.kind = kind;
+  control.text = std::u16string(text);
+  control.rect = rect;
+  control.font.height = fontHeight;
+  control.command = command;
+  return ControlLayout{role, control};
 }
 
 }  // namespace
@@ -22,26 +22,35 @@ ControlLayout Row(ControlRole role, std::u16string_view className, std::u16strin
 std::vector<ControlLayout> MainWindowControls(bool advanceMode, Language language) {
   const bool french = language == Language::French;
   std::vector<ControlLayout> rows;
-  rows.push_back(Row(ControlRole::CodeEdit, u"Edit", u"", styles::kBorder | styles::kAutoHScroll,
-                     10, 29, advanceMode ? 420 : 550, 20, 0, 17));
-  rows.push_back(Row(ControlRole::PasteButton, u"Button", Pick(texts::kPaste, language),
-                     styles::kDefPushButton, advanceMode ? 438 : 570, 28, 75, 22, kPasteId, 0));
-  rows.push_back(Row(ControlRole::SubmitButton, u"Button", Pick(texts::kSubmit, language),
-                     styles::kDefPushButton, 10, 85, french ? 82 : 75, 22, kSubmitId, 0));
-  rows.push_back(Row(ControlRole::CloseButton, u"Button", Pick(texts::kClose, language),
-                     styles::kDefPushButton, 570, 85, 75, 22, kCloseId, 0));
+  rows.push_back(Row(ControlRole::CodeEdit, ControlKind::EditBox, u"",
+                     {10, 29, advanceMode ? 420 : 550, 20}, 17));
+  rows.back().control.textLimit = kCodeLimit;
+  rows.push_back(Row(ControlRole::PasteButton, ControlKind::PushButton,
+                     Pick(texts::kPaste, language), {advanceMode ? 438 : 570, 28, 75, 22}, 0,
+                     kPasteId));
+  rows.push_back(Row(ControlRole::SubmitButton, ControlKind::PushButton,
+                     Pick(texts::kSubmit, language), {10, 85, french ? 82 : 75, 22}, 0, kSubmitId));
+  rows.push_back(Row(ControlRole::CloseButton, ControlKind::PushButton,
+                     Pick(texts::kClose, language), {570, 85, 75, 22}, 0, kCloseId));
   if (advanceMode) {
-    rows.push_back(Row(ControlRole::ContextGroup, u"Button", Pick(texts::kContext, language),
-                       styles::kGroupBox, french ? 515 : 520, 14, french ? 138 : 126, 42, 0, 17));
-    rows.push_back(Row(ControlRole::UserRadio, u"Button", Pick(texts::kUser, language),
-                       styles::kAutoRadioButton, french ? 521 : 526, 31, french ? 70 : 47, 17, 0,
-                       17, true));
-    rows.push_back(Row(ControlRole::MachineRadio, u"Button", Pick(texts::kMachine, language),
-                       styles::kAutoRadioButton, french ? 592 : 575, 31, french ? 58 : 66, 17, 0,
-                       17, true));
+    // The group and its two radio buttons share one font object; User starts checked.
+    rows.push_back(Row(ControlRole::ContextGroup, ControlKind::GroupBox,
+                       Pick(texts::kContext, language),
+                       {french ? 515 : 520, 14, french ? 138 : 126, 42}, 17));
+    rows.push_back(Row(ControlRole::UserRadio, ControlKind::RadioButton,
+                       Pick(texts::kUser, language), {french ? 521 : 526, 31, french ? 70 : 47, 17},
+                       17));
+    rows.back().control.font.sharedWithPrevious = true;
+    rows.back().control.checked = true;
+    rows.push_back(Row(ControlRole::MachineRadio, ControlKind::RadioButton,
+                       Pick(texts::kMachine, language),
+                       {french ? 592 : 575, 31, french ? 58 : 66, 17}, 17));
+    rows.back().control.font.sharedWithPrevious = true;
   }
-  rows.push_back(Row(ControlRole::StatusLine, u"STATIC", u"", 0, 10, 110, 800, 19, 0, 19));
-  rows.push_back(Row(ControlRole::DetailLine, u"STATIC", u"", 0, 12, 130, 800, 30, 0, 17));
+  rows.push_back(
+      Row(ControlRole::StatusLine, ControlKind::StaticText, u"", {10, 110, 800, 19}, 19));
+  rows.push_back(
+      Row(ControlRole::DetailLine, ControlKind::StaticText, u"", {12, 130, 800, 30}, 17));
   return rows;
 }
 

@@ -29,24 +29,6 @@ bool FlagFromText(std::u16string_view value) {
   return lowered == u"true";
 }
 
-std::string Narrow(std::u16string_view text) {
-  std::string narrow;
-  narrow.reserve(text.size());
-  for (char16_t c : text) {
-    narrow.push_back(static_cast<char>(static_cast<unsigned char>(c & 0xFF)));
-  }
-  return narrow;
-}
-
-std::u16string WidenLatin1(std::string_view text) {
-  std::u16string wide;
-  wide.reserve(text.size());
-  for (char c : text) {
-    wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-  }
-  return wide;
-}
-
 namespace {
 
 int DigitValue(char c) {
@@ -113,7 +95,7 @@ bool MachineContext() {
   if (app.advanceMode.load() == 0) {
     return false;
   }
-  return Services().windows->GetCheck(app.userRadio) != 1;
+  return !Services().windows->IsChecked(app.userRadio);
 }
 
 StoreLocation CurrentStoreLocation() {

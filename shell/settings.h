@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/latin1_text.h"
 #include "platform/cert_store.h"
 
 namespace digital_id {
@@ -46,12 +47,6 @@ std::u16string ReadSetting(const SettingKey& key);
 
 // The flag rule: A-Z lower-cased, and the whole value must be "true".
 bool FlagFromText(std::u16string_view value);
-
-// Keeps the low byte of every UTF-16 code unit.
-std::string Narrow(std::u16string_view text);
-
-// Widens 8-bit text one byte per character (bytes above 0x7F become U+0080 to U+00FF).
-std::u16string WidenLatin1(std::string_view text);
 
 // The number rule: narrowed, then parsed as an unsigned 32-bit integer with automatic base
 // ("0x" hexadecimal, "0" octal, else decimal) up to the first character that does not belong to

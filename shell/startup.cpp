@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,8 @@ namespace digital_id {
 namespace {
 
 constexpr std::size_t kCurrentDirectoryChars = 260;
+// The operating system's major version from which on it is of the post-XP generation.
+constexpr std::uint32_t kFirstPostXpMajorVersion = 6;
 
 }  // namespace
 
@@ -35,18 +38,23 @@ void ReadStartupFlags() {
   app.forceSha256 = FlagFromText(ReadSetting(keys::kForceSha256)) ? 1 : 0;
 }
 
-int RunInstaller(void* instance, int showCommand) {
-  AppState& app = App();
+bool DetectOsGeneration() {
   const std::optional<std::uint32_t> major = Services().system->OsMajorVersion();
   // A failed query leaves the older generation.
-  app.isPostXp = (major && *major >= 6) ? 1 : 0;
+  App().isPostXp = (major && *major >= kFirstPostXpMajorVersion) ? 1 : 0;
+  return major.has_value();
+}
+
+int RunInstaller(void* instance, int showCommand) {
+  AppState& app = App();
+  const bool versionKnown = DetectOsGeneration();
   RegisterMainWindowClass(instance);
   app.settingsPath = SettingsPathInCurrentDirectory();
   ReadStartupFlags();
   if (CreateMainWindow(instance, showCommand) == 0) {
     return 0;
   }
-  if (!major) {
+  if (!versionKnown) {
     app.lineColour = kColourDarkRed;
     const Language language = ReadLanguage();
     ShowTexts(texts::kOsDetectionError, texts::kUnableToDetectOs, language);

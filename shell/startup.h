@@ -8,6 +8,10 @@ namespace digital_id {
 // current directory cannot be had.
 std::u16string SettingsPathInCurrentDirectory();
 
+// Asks the operating system for its major version and sets AppState.isPostXp: 1 from version 6
+// on, 0 before it and when the query fails. False when the query failed.
+bool DetectOsGeneration();
+
 // Reads AdvanceMode and ForceSHA256 into AppState by the flag rule.
 void ReadStartupFlags();
 

@@ -1,19 +1,18 @@
-#include "console/console_enrollment.h"
+#include "frontends/console/console_enrollment.h"
 
+#include "base/utf8_text.h"
 #include "enrollment/enrollment_run.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/status_lines.h"
-#include "shell/utf8_text.h"
 
 namespace digital_id {
 
 int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& secureCode,
                          std::FILE* errors) {
   AppState& app = App();
-  const std::optional<std::uint32_t> major = Services().system->OsMajorVersion();
-  app.isPostXp = (major && *major >= 6) ? 1 : 0;
+  const bool versionKnown = DetectOsGeneration();
   if (options.settings) {
     const std::optional<std::u16string> path = Utf8ToUtf16(*options.settings);
     if (!path) {
@@ -35,10 +34,10 @@ int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& se
   }
   WindowSystem& windows = *Services().windows;
   if (options.machine) {
-    windows.SetCheck(app.userRadio, 0);
-    windows.SetCheck(app.machineRadio, 1);
+    windows.SetChecked(app.userRadio, false);
+    windows.SetChecked(app.machineRadio, true);
   }
-  if (!major) {
+  if (!versionKnown) {
     // The window would show the failure and refuse Submit for good.
     app.lineColour = kColourDarkRed;
     return 1;

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "console/console_options.h"
+#include "frontends/console/console_options.h"
 
 namespace digital_id {
 

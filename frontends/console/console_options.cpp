@@ -1,9 +1,8 @@
-#include "console/console_options.h"
+#include "frontends/console/console_options.h"
 
 #include <string_view>
 
-#include "shell/settings.h"
-#include "shell/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace digital_id {
 
@@ -50,10 +49,7 @@ const char* ConsoleUsage() {
 std::u16string SecureCodeFromLine(std::string line) {
   if (!line.empty() && line.back() == '\n') line.pop_back();
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (std::optional<std::u16string> decoded = Utf8ToUtf16(line)) {
-    return *decoded;
-  }
-  return WidenLatin1(line);
+  return Utf8OrLatin1ToUtf16(line);
 }
 
 }  // namespace digital_id

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "console/console_enrollment.h"
-#include "console/console_options.h"
-#include "console/console_window_system.h"
+#include "frontends/console/console_enrollment.h"
+#include "frontends/console/console_options.h"
+#include "frontends/console/console_window_system.h"
 #include "shell/app_state.h"
 
 namespace digital_id {
@@ -32,9 +32,9 @@ int RunConsoleProgram(int argc, const char* const* argv) {
   }
   ConsoleWindowSystem windows(stdout);
   PlatformServices platform(windows);
-  ResetAppState(&platform.Services());
+  InstallPlatform(&platform.Services());
   const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line), stderr);
-  ResetAppState(nullptr);
+  InstallPlatform(nullptr);
   return exitCode;
 }
 

@@ -1,17 +1,17 @@
-#include "console/console_window_system.h"
+#include "frontends/console/console_window_system.h"
 
 #include <string>
 
+#include "base/utf8_text.h"
 #include "shell/app_state.h"
-#include "shell/main_window.h"
-#include "shell/utf8_text.h"
 
 namespace digital_id {
 
 ConsoleWindowSystem::ConsoleWindowSystem(std::FILE* output) : output_(output) {}
 
-bool ConsoleWindowSystem::CreateMainWindow(const std::u16string& /*title*/, int /*showCommand*/) {
-  OnMainWindowCreate();
+bool ConsoleWindowSystem::CreateMainWindow(const MainWindowDescription& /*window*/,
+                                           WindowEvents& events) {
+  events.OnCreate();
   return true;
 }
 
@@ -20,22 +20,20 @@ int ConsoleWindowSystem::RunMessageLoop() {
   return exitCode_;
 }
 
-WindowHandle ConsoleWindowSystem::CreateControl(const ControlCreation& control) {
+WindowHandle ConsoleWindowSystem::CreateControl(const ControlDescription& control) {
   std::lock_guard lock(mutex_);
   auto created = std::make_unique<Control>();
   created->text = control.text;
+  created->radio = control.kind == ControlKind::RadioButton;
+  created->checked = control.checked;
+  created->limit = control.textLimit;
   controls_.push_back(std::move(created));
   return controls_.back().get();
 }
 
-void ConsoleWindowSystem::LimitText(WindowHandle edit, int characters) {
+void ConsoleWindowSystem::SetChecked(WindowHandle radio, bool checked) {
   std::lock_guard lock(mutex_);
-  if (Control* c = Find(edit)) c->limit = characters;
-}
-
-void ConsoleWindowSystem::SetCheck(WindowHandle radio, int state) {
-  std::lock_guard lock(mutex_);
-  if (Control* c = Find(radio)) c->check = state;
+  if (Control* c = Find(radio)) c->checked = checked;
 }
 
 void ConsoleWindowSystem::SetText(WindowHandle control, const std::u16string& text) {
@@ -70,10 +68,10 @@ void ConsoleWindowSystem::Enable(WindowHandle control, bool enable) {
   if (Control* c = Find(control)) c->enabled = enable;
 }
 
-int ConsoleWindowSystem::GetCheck(WindowHandle radio) {
+bool ConsoleWindowSystem::IsChecked(WindowHandle radio) {
   std::lock_guard lock(mutex_);
   const Control* c = Find(radio);
-  return c != nullptr ? c->check : 0;
+  return c != nullptr && c->radio && c->checked;
 }
 
 void ConsoleWindowSystem::PostQuit(int exitCode) {

@@ -16,25 +16,24 @@ class ConsoleWindowSystem : public WindowSystem {
  public:
   explicit ConsoleWindowSystem(std::FILE* output);
 
-  void RegisterMainWindowClass() override {}
-  bool CreateMainWindow(const std::u16string& title, int showCommand) override;
+  void RegisterMainWindowClass(void* /*instance*/) override {}
+  // Creates the controls (through events.OnCreate()); nothing is shown.
+  bool CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) override;
   int RunMessageLoop() override;
-  WindowHandle CreateControl(const ControlCreation& control) override;
-  void* CreateControlFont(int) override { return nullptr; }
-  void SetFont(WindowHandle, void*) override {}
-  void LimitText(WindowHandle edit, int characters) override;
-  void SetCheck(WindowHandle radio, int state) override;
+  WindowHandle CreateControl(const ControlDescription& control) override;
   void SetText(WindowHandle control, const std::u16string& text) override;
   std::u16string GetText(WindowHandle control, std::size_t bufferChars) override;
   void Enable(WindowHandle control, bool enable) override;
-  int GetCheck(WindowHandle radio) override;
+  void SetChecked(WindowHandle radio, bool checked) override;
+  bool IsChecked(WindowHandle radio) override;
   std::optional<std::string> ClipboardText() override { return std::nullopt; }
   void PostQuit(int exitCode) override;
 
  private:
   struct Control {
     std::u16string text;
-    int check = 0;
+    bool radio = false;
+    bool checked = false;
     int limit = 0;
     bool enabled = true;
   };

@@ -1,5 +1,5 @@
 // digital-id-enroll: the command-line front end of the installer on Linux.
-#include "console/console_program.h"
+#include "frontends/console/console_program.h"
 #include "platform/linux/linux_platform.h"
 
 int main(int argc, char** argv) {

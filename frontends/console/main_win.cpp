@@ -4,17 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "console/console_program.h"
+#include "base/utf8_text.h"
+#include "base/wide_text.h"
+#include "frontends/console/console_program.h"
 #include "platform/win/win_platform.h"
-#include "shell/utf8_text.h"
 
 int wmain(int argc, wchar_t** argv) {
   using namespace digital_id;
   // The arguments as UTF-8, as the option parser reads them on every platform.
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) {
-    const std::wstring_view wide(argv[i]);
-    arguments.push_back(Utf16ToUtf8(std::u16string(wide.begin(), wide.end())));
+    arguments.push_back(Utf16ToUtf8(FromWide(argv[i])));
   }
   std::vector<const char*> pointers;
   for (const std::string& argument : arguments) {

@@ -1,4 +1,4 @@
-#include "shell/app_icon_qt.h"
+#include "frontends/qt/app_icon.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "shell/control_font_qt.h"
+#include "frontends/qt/control_font.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,27 +1,21 @@
-#include "shell/line_label_qt.h"
+#include "frontends/qt/line_label.h"
 
 #include <QPainter>
-
-#include "shell/app_state.h"
-#include "shell/main_window.h"
+#include <optional>
 
 namespace digital_id {
 
-QColor ColourFromColourRef(std::uint32_t colourRef) {
-  return QColor(static_cast<int>(colourRef & 0xFF), static_cast<int>((colourRef >> 8) & 0xFF),
-                static_cast<int>((colourRef >> 16) & 0xFF));
-}
-
-LineLabel::LineLabel(QWidget* parent) : QLabel(parent) {
+LineLabel::LineLabel(WindowEvents* events, QWidget* parent) : QLabel(parent), events_(events) {
   setTextFormat(Qt::PlainText);
   setWordWrap(false);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void LineLabel::paintEvent(QPaintEvent* /*event*/) {
-  drawnColour_ = IsColouredLine(static_cast<QWidget*>(this))
-                     ? ColourFromColourRef(App().lineColour.load())
-                     : palette().color(QPalette::WindowText);
+  const std::optional<Rgb> colour =
+      events_ != nullptr ? events_->TextColour(static_cast<QWidget*>(this)) : std::nullopt;
+  drawnColour_ = colour ? QColor(colour->red, colour->green, colour->blue)
+                        : palette().color(QPalette::WindowText);
   QPainter painter(this);
   painter.setPen(drawnColour_);
   painter.setFont(font());

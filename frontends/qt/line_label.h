@@ -2,21 +2,21 @@
 
 #include <QColor>
 #include <QLabel>
-#include <cstdint>
+
+#include "platform/window_system.h"
 
 namespace digital_id {
 
-// A colour reference (0x00BBGGRR) as a Qt colour.
-QColor ColourFromColourRef(std::uint32_t colourRef);
-
-// A static text control: left-aligned, no word wrap, a line feed starts a new line. The status
-// line and the detail line are drawn in AppState.lineColour, read at every paint, so a colour
-// change shows at the next text change; any other text keeps the palette's text colour.
+// A static text control: left-aligned, no word wrap, a line feed starts a new line. At every
+// paint it asks the window's events for its colour (the status and detail lines follow the line
+// colour of that moment, so a colour change shows at the next text change); without an answer it
+// keeps the palette's text colour.
 class LineLabel : public QLabel {
   Q_OBJECT
 
  public:
-  explicit LineLabel(QWidget* parent = nullptr);
+  // events may be null: the text then keeps the palette's colour.
+  explicit LineLabel(WindowEvents* events, QWidget* parent = nullptr);
 
   // The colour the text was last drawn in (invalid before the first paint).
   QColor DrawnColour() const { return drawnColour_; }
@@ -25,6 +25,7 @@ class LineLabel : public QLabel {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  WindowEvents* events_;
   QColor drawnColour_;
 };
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
 #include "shell/app_state.h"
-#include "shell/qt_window_system_qt.h"
 #include "shell/startup.h"
 
 int main() {
@@ -20,7 +20,7 @@ int main() {
 
   QtWindowSystem windows;
   LinuxPlatform platform(windows);
-  ResetAppState(&platform.Services());
+  InstallPlatform(&platform.Services());
   const int exitCode = RunInstaller(nullptr, 1);
   // An enrollment may still be running on its detached thread, possibly waiting for this
   // thread. The process ends here as it would on Windows: the worker goes with it at whatever

@@ -1,16 +1,15 @@
-#include "shell/main_window_qt.h"
+#include "frontends/qt/main_window_widget.h"
 
 #include <QCloseEvent>
 #include <QPainter>
 #include <QWindow>
 
-#include "shell/control_font_qt.h"
-#include "shell/main_window.h"
-#include "shell/main_window_layout.h"
+#include "frontends/qt/control_font.h"
 
 namespace digital_id {
 
-MainWindowWidget::MainWindowWidget() {
+MainWindowWidget::MainWindowWidget(const MainWindowDescription& window, WindowEvents& events)
+    : outerSize_(window.width, window.height), events_(events) {
   // Caption, system menu, minimise and close; no maximise and no resizing.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -23,8 +22,8 @@ void MainWindowWidget::FitToFrame() {
   if (const QWindow* handle = windowHandle()) {
     frame = handle->frameMargins();
   }
-  const QSize client(kMainWindowWidth - frame.left() - frame.right(),
-                     kMainWindowHeight - frame.top() - frame.bottom());
+  const QSize client(outerSize_.width() - frame.left() - frame.right(),
+                     outerSize_.height() - frame.top() - frame.bottom());
   if (minimumSize() != client || maximumSize() != client) {
     setFixedSize(client);
   }
@@ -33,7 +32,7 @@ void MainWindowWidget::FitToFrame() {
 void MainWindowWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
-  for (const Caption& caption : CaptionsToPaint()) {
+  for (const Caption& caption : events_.Captions()) {
     painter.setFont(ControlFont(caption.fontHeight));
     // Each line of a caption starts again at the caption's x.
     painter.drawText(QRect(caption.x, caption.y, width(), height()),
@@ -44,7 +43,7 @@ void MainWindowWidget::paintEvent(QPaintEvent* /*event*/) {
 
 void MainWindowWidget::closeEvent(QCloseEvent* event) {
   event->accept();
-  OnMainWindowDestroy();
+  events_.OnClosed();
 }
 
 void MainWindowWidget::showEvent(QShowEvent* event) {

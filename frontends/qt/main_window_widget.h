@@ -2,18 +2,22 @@
 
 #include <QWidget>
 
+#include "platform/window_system.h"
+
 namespace digital_id {
 
-// The main window: a fixed-size top-level widget whose outer frame measures the window size of
-// the layout table, that paints the two captions itself and reports its closing to the core.
+// The main window: a fixed-size top-level widget whose outer frame measures the size the core
+// describes, that paints the captions the events give at each paint and reports its closing to
+// them.
 class MainWindowWidget : public QWidget {
  public:
-  MainWindowWidget();
+  // events must outlive the widget.
+  MainWindowWidget(const MainWindowDescription& window, WindowEvents& events);
 
  protected:
-  // Paints the captions in the language the settings file names at this paint.
+  // Paints the captions the events give for this paint.
   void paintEvent(QPaintEvent* event) override;
-  // Closing from the title bar: the core posts the quit message.
+  // Closing from the title bar: the events hear of it.
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
@@ -22,6 +26,9 @@ class MainWindowWidget : public QWidget {
   // Sizes the client area so that client plus the frame the platform reports is the window
   // size; without a frame (offscreen) the client area is the whole window size.
   void FitToFrame();
+
+  QSize outerSize_;
+  WindowEvents& events_;
 };
 
 }  // namespace digital_id

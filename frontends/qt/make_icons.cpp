@@ -5,7 +5,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "shell/app_icon_qt.h"
+#include "frontends/qt/app_icon.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {

@@ -1,4 +1,4 @@
-#include "shell/qt_window_system_qt.h"
+#include "frontends/qt/qt_window_system.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,18 +12,14 @@
 #include <memory>
 #include <utility>
 
-#include "shell/app_icon_qt.h"
-#include "shell/control_font_qt.h"
-#include "shell/line_label_qt.h"
-#include "shell/main_window.h"
-#include "shell/main_window_layout.h"
-#include "shell/main_window_qt.h"
+#include "frontends/qt/app_icon.h"
+#include "frontends/qt/control_font.h"
+#include "frontends/qt/line_label.h"
+#include "frontends/qt/main_window_widget.h"
 
 namespace digital_id {
 
 namespace {
-
-constexpr std::uint32_t kButtonKindMask = 0x000F;
 
 QString ToQString(const std::u16string& text) {
   return QString::fromStdU16String(text);
@@ -37,20 +33,35 @@ Widget* MakeChild(QWidget* parent, Arguments&&... arguments) {
   return child.release();
 }
 
-// A push button, group box or radio button, by the low bits of a Win32 button style.
-QWidget* MakeButton(const ControlCreation& control, QWidget* parent) {
+// The widget of a control kind, with its text, limit and check state.
+QWidget* MakeWidget(const ControlDescription& control, WindowEvents* events, QWidget* parent) {
   const QString text = ToQString(control.text);
-  switch (control.style & kButtonKindMask) {
-    case styles::kGroupBox& kButtonKindMask:
-      return MakeChild<QGroupBox>(parent, text);
-    case styles::kAutoRadioButton& kButtonKindMask: {
+  switch (control.kind) {
+    case ControlKind::EditBox: {
+      auto* edit = MakeChild<QLineEdit>(parent);
+      edit->setFrame(true);
+      if (control.textLimit > 0) {
+        edit->setMaxLength(control.textLimit);
+      }
+      return edit;
+    }
+    case ControlKind::PushButton:
+      return MakeChild<QPushButton>(parent, text);
+    case ControlKind::RadioButton: {
       auto* radio = MakeChild<QRadioButton>(parent, text);
-      radio->setAutoExclusive(true);  // the only radio buttons of the window form one pair
+      radio->setAutoExclusive(true);  // the radio buttons of the window form one group
+      radio->setChecked(control.checked);
       return radio;
     }
-    default:
-      return MakeChild<QPushButton>(parent, text);
+    case ControlKind::GroupBox:
+      return MakeChild<QGroupBox>(parent, text);
+    case ControlKind::StaticText: {
+      auto* label = MakeChild<LineLabel>(parent, events);
+      label->setText(text);
+      return label;
+    }
   }
+  return nullptr;
 }
 
 }  // namespace
@@ -59,16 +70,17 @@ QtWindowSystem::QtWindowSystem() = default;
 
 QtWindowSystem::~QtWindowSystem() = default;
 
-void QtWindowSystem::RegisterMainWindowClass() {
+void QtWindowSystem::RegisterMainWindowClass(void* /*instance*/) {
   QGuiApplication::setWindowIcon(AppIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("digital-id-installer"));
 }
 
-bool QtWindowSystem::CreateMainWindow(const std::u16string& title, int showCommand) {
-  window_ = std::make_unique<MainWindowWidget>();
-  window_->setWindowTitle(ToQString(title));
-  OnMainWindowCreate();
-  if (showCommand != 0) {  // 0 is the hidden show command
+bool QtWindowSystem::CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) {
+  events_ = &events;
+  window_ = std::make_unique<MainWindowWidget>(window, events);
+  window_->setWindowTitle(ToQString(window.title));
+  events.OnCreate();
+  if (window.showCommand != 0) {  // 0 is the hidden show command
     window_->show();
   }
   window_->update();
@@ -83,63 +95,28 @@ int QtWindowSystem::RunMessageLoop() {
   return quitCode_.value_or(code);
 }
 
-WindowHandle QtWindowSystem::CreateControl(const ControlCreation& control) {
+WindowHandle QtWindowSystem::CreateControl(const ControlDescription& control) {
   if (!window_) {
     return nullptr;
   }
-  QWidget* widget = nullptr;
-  const QString className = ToQString(control.className);
-  if (className.compare(QLatin1String("Edit"), Qt::CaseInsensitive) == 0) {
-    auto* edit = MakeChild<QLineEdit>(window_.get());
-    edit->setFrame((control.style & styles::kBorder) != 0);
-    widget = edit;
-  } else if (className.compare(QLatin1String("Button"), Qt::CaseInsensitive) == 0) {
-    widget = MakeButton(control, window_.get());
-  } else if (className.compare(QLatin1String("STATIC"), Qt::CaseInsensitive) == 0) {
-    auto* label = MakeChild<LineLabel>(window_.get());
-    label->setText(ToQString(control.text));
-    widget = label;
-  } else {
+  QWidget* widget = MakeWidget(control, events_, window_.get());
+  if (widget == nullptr) {
     return nullptr;
   }
-  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-    const int id = control.id;
-    connect(button, &QAbstractButton::clicked, this, [id] { OnMainWindowCommand(id); });
+  if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    WindowEvents* events = events_;
+    const int command = control.command;
+    connect(button, &QAbstractButton::clicked, this,
+            [events, command] { events->OnButtonPressed(command); });
   }
+  widget->setFont(ControlFont(control.font.height));
   // No tab stops: a control takes the focus only when clicked.
   widget->setFocusPolicy(Qt::ClickFocus);
-  widget->setGeometry(control.x, control.y, control.width, control.height);
-  widget->setVisible((control.style & styles::kVisible) != 0);
+  const Rect& rect = control.rect;
+  widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
+  widget->setVisible(true);
   controls_.emplace_back(widget);
   return static_cast<void*>(widget);
-}
-
-void* QtWindowSystem::CreateControlFont(int fontHeight) {
-  fonts_.push_back(std::make_unique<QFont>(ControlFont(fontHeight)));
-  return fonts_.back().get();
-}
-
-void QtWindowSystem::SetFont(WindowHandle control, void* font) {
-  QWidget* widget = Control(control);
-  const auto known = std::find_if(fonts_.begin(), fonts_.end(),
-                                  [font](const auto& owned) { return owned.get() == font; });
-  if (widget != nullptr && known != fonts_.end()) {
-    widget->setFont(**known);
-  }
-}
-
-void QtWindowSystem::LimitText(WindowHandle edit, int characters) {
-  if (auto* line = qobject_cast<QLineEdit*>(Control(edit)); line != nullptr && characters > 0) {
-    line->setMaxLength(characters);
-  }
-}
-
-void QtWindowSystem::SetCheck(WindowHandle radio, int state) {
-  OnGuiThread([this, radio, state] {
-    if (auto* button = qobject_cast<QRadioButton*>(Control(radio))) {
-      button->setChecked(state == 1);
-    }
-  });
 }
 
 void QtWindowSystem::SetText(WindowHandle control, const std::u16string& text) {
@@ -186,10 +163,18 @@ void QtWindowSystem::Enable(WindowHandle control, bool enable) {
   });
 }
 
-int QtWindowSystem::GetCheck(WindowHandle radio) {
+void QtWindowSystem::SetChecked(WindowHandle radio, bool checked) {
+  OnGuiThread([this, radio, checked] {
+    if (auto* button = qobject_cast<QRadioButton*>(Control(radio))) {
+      button->setChecked(checked);
+    }
+  });
+}
+
+bool QtWindowSystem::IsChecked(WindowHandle radio) {
   return OnGuiThread([this, radio] {
     const auto* button = qobject_cast<QRadioButton*>(Control(radio));
-    return button != nullptr && button->isChecked() ? 1 : 0;
+    return button != nullptr && button->isChecked();
   });
 }
 

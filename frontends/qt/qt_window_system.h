@@ -10,7 +10,6 @@
 
 #include "platform/window_system.h"
 
-class QFont;
 class QWidget;
 
 namespace digital_id {
@@ -28,19 +27,19 @@ class QtWindowSystem : public QObject, public WindowSystem {
   ~QtWindowSystem() override;
 
   // Sets the application icon and desktop name (Qt has no window classes).
-  void RegisterMainWindowClass() override;
-  bool CreateMainWindow(const std::u16string& title, int showCommand) override;
+  void RegisterMainWindowClass(void* instance) override;
+  // The main window widget; events.OnCreate() creates its controls before it is shown.
+  bool CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) override;
   // Runs the Qt event loop; returns at once when the quit was posted before.
   int RunMessageLoop() override;
-  WindowHandle CreateControl(const ControlCreation& control) override;
-  void* CreateControlFont(int fontHeight) override;
-  void SetFont(WindowHandle control, void* font) override;
-  void LimitText(WindowHandle edit, int characters) override;
-  void SetCheck(WindowHandle radio, int state) override;
+  // A QLineEdit, QPushButton, QRadioButton (auto-exclusive), QGroupBox or LineLabel with the
+  // control's "Trebuchet MS" font; a pressed push button reports its command to the events.
+  WindowHandle CreateControl(const ControlDescription& control) override;
   void SetText(WindowHandle control, const std::u16string& text) override;
   std::u16string GetText(WindowHandle control, std::size_t bufferChars) override;
   void Enable(WindowHandle control, bool enable) override;
-  int GetCheck(WindowHandle radio) override;
+  void SetChecked(WindowHandle radio, bool checked) override;
+  bool IsChecked(WindowHandle radio) override;
   // The clipboard's plain text as the bytes of its Latin-1 form, up to a first zero byte.
   std::optional<std::string> ClipboardText() override;
   // Remembers the exit code and ends the running event loop with it.
@@ -70,9 +69,9 @@ class QtWindowSystem : public QObject, public WindowSystem {
     }
   }
 
+  WindowEvents* events_ = nullptr;
   std::unique_ptr<MainWindowWidget> window_;
   std::vector<QPointer<QWidget>> controls_;
-  std::vector<std::unique_ptr<QFont>> fonts_;
   std::optional<int> quitCode_;
 };
 

@@ -1,11 +1,11 @@
 // The Win32 main window: class, procedure, painting of the captions and colours of the lines.
-#include "shell/main_window_win.h"
+#include "frontends/win32/win32_main_window.h"
 
-#include "platform/win/win_text.h"
-#include "platform/win/win_window_system.h"
-#include "shell/app_state.h"
-#include "shell/main_window.h"
-#include "shell/main_window_layout.h"
+#include <optional>
+#include <string>
+
+#include "base/wide_text.h"
+#include "frontends/win32/gdi_font.h"
 
 namespace digital_id {
 
@@ -49,9 +49,9 @@ class PaintCycle {
   HDC context_;
 };
 
-void PaintCaptions(HWND window) {
+void PaintCaptions(HWND window, WindowEvents& events) {
   const PaintCycle paint(window);
-  for (const Caption& caption : CaptionsToPaint()) {
+  for (const Caption& caption : events.Captions()) {
     const SelectedFont font(paint.Context(), caption.fontHeight);
     SetBkMode(paint.Context(), TRANSPARENT);
     std::wstring text = ToWide(caption.text);
@@ -60,6 +60,13 @@ void PaintCaptions(HWND window) {
     DrawTextW(paint.Context(), text.data(), static_cast<int>(text.size()), &where,
               DT_LEFT | DT_TOP | DT_NOCLIP | DT_NOPREFIX);
   }
+}
+
+// The events of a window, from the link its creation message stored; null before that.
+WindowEvents* EventsOf(HWND window) {
+  const auto* link =
+      reinterpret_cast<const MainWindowLink*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  return link != nullptr ? link->events : nullptr;
 }
 
 }  // namespace
@@ -80,43 +87,58 @@ bool RegisterWin32MainWindowClass(HINSTANCE instance) {
   return RegisterClassExW(&windowClass) != 0;
 }
 
-HWND CreateWin32MainWindow(HINSTANCE instance, const std::wstring& title, int showCommand,
-                           WinWindowSystem& windows) {
-  HWND window = CreateWindowExW(WS_EX_CLIENTEDGE, kMainWindowClassName, title.c_str(),
-                                kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, kMainWindowWidth,
-                                kMainWindowHeight, nullptr, nullptr, instance, &windows);
-  if (window == nullptr) {
+HWND CreateWin32MainWindow(HINSTANCE instance, const MainWindowDescription& window,
+                           MainWindowLink& link) {
+  const std::wstring title = ToWide(window.title);
+  HWND created = CreateWindowExW(WS_EX_CLIENTEDGE, kMainWindowClassName, title.c_str(),
+                                 kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, window.width,
+                                 window.height, nullptr, nullptr, instance, &link);
+  if (created == nullptr) {
     return nullptr;
   }
-  ShowWindow(window, showCommand);
-  UpdateWindow(window);
-  return window;
+  ShowWindow(created, window.showCommand);
+  UpdateWindow(created);
+  return created;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE: {
-      const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-      if (auto* windows = static_cast<WinWindowSystem*>(creation->lpCreateParams)) {
-        windows->AttachMainWindow(window);
-      }
-      OnMainWindowCreate();
+  if (message == WM_CREATE) {
+    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* link = static_cast<MainWindowLink*>(creation->lpCreateParams);
+    if (link == nullptr) {
       return 0;
     }
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link));
+    link->window = window;
+    if (link->events != nullptr) {
+      link->events->OnCreate();
+    }
+    return 0;
+  }
+  WindowEvents* events = EventsOf(window);
+  if (events == nullptr) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  switch (message) {
     case WM_PAINT:
-      PaintCaptions(window);
+      PaintCaptions(window, *events);
       return 0;
     case WM_COMMAND:
-      OnMainWindowCommand(LOWORD(wParam));
+      // The low word is the control's id, which is a push button's command (0 for the other
+      // controls); the notification code is not looked at.
+      if (LOWORD(wParam) != 0) {
+        events->OnButtonPressed(LOWORD(wParam));
+      }
       return 0;
     case WM_DESTROY:
-      OnMainWindowDestroy();
+      events->OnClosed();
       return 0;
     case WM_CTLCOLORSTATIC:
-      if (IsColouredLine(reinterpret_cast<WindowHandle>(lParam))) {
+      if (const std::optional<Rgb> colour =
+              events->TextColour(reinterpret_cast<WindowHandle>(lParam))) {
         HDC context = reinterpret_cast<HDC>(wParam);
         SetBkMode(context, TRANSPARENT);
-        SetTextColor(context, static_cast<COLORREF>(App().lineColour.load()));
+        SetTextColor(context, RGB(colour->red, colour->green, colour->blue));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
       }
       break;

@@ -1,10 +1,9 @@
-#include "platform/win/win_window_system.h"
+#include "frontends/win32/win32_window_system.h"
 
 #include <vector>
 
-#include "platform/win/win_text.h"
-#include "shell/app_state.h"
-#include "shell/main_window_win.h"
+#include "base/wide_text.h"
+#include "frontends/win32/win32_controls.h"
 
 namespace digital_id {
 
@@ -53,22 +52,26 @@ class GlobalLockGuard {
 
 }  // namespace
 
-HFONT CreateTrebuchetFont(int height) {
-  return CreateFontW(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, L"Trebuchet MS");
+HINSTANCE Win32WindowSystem::Instance(void* instance) const {
+  if (instance != nullptr) {
+    return static_cast<HINSTANCE>(instance);
+  }
+  return instance_ != nullptr ? instance_ : GetModuleHandleW(nullptr);
 }
 
-void WinWindowSystem::RegisterMainWindowClass() {
-  RegisterWin32MainWindowClass(static_cast<HINSTANCE>(App().instance));
+void Win32WindowSystem::RegisterMainWindowClass(void* instance) {
+  instance_ = Instance(instance);
+  RegisterWin32MainWindowClass(instance_);
 }
 
-bool WinWindowSystem::CreateMainWindow(const std::u16string& title, int showCommand) {
-  return CreateWin32MainWindow(static_cast<HINSTANCE>(App().instance), ToWide(title), showCommand,
-                               *this) != nullptr;
+bool Win32WindowSystem::CreateMainWindow(const MainWindowDescription& window,
+                                         WindowEvents& events) {
+  instance_ = Instance(window.instance);
+  link_.events = &events;
+  return CreateWin32MainWindow(instance_, window, link_) != nullptr;
 }
 
-int WinWindowSystem::RunMessageLoop() {
+int Win32WindowSystem::RunMessageLoop() {
   MSG message{};
   // GetMessageW answers -1 on an error, which must end the loop as well.
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -78,46 +81,39 @@ int WinWindowSystem::RunMessageLoop() {
   return static_cast<int>(message.wParam);
 }
 
-WindowHandle WinWindowSystem::CreateControl(const ControlCreation& control) {
-  const std::wstring className = ToWide(control.className);
+WindowHandle Win32WindowSystem::CreateControl(const ControlDescription& control) {
+  if (!control.font.sharedWithPrevious || fonts_.empty()) {
+    fonts_.push_back(CreateTrebuchetFont(control.font.height));
+  }
+  const HFONT font = fonts_.back().get();
+  const Win32Control kind = Win32ControlFor(control.kind);
   const std::wstring text = ToWide(control.text);
-  return CreateWindowExW(0, className.c_str(), text.c_str(), control.style, control.x, control.y,
-                         control.width, control.height, mainWindow_,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                         static_cast<HINSTANCE>(App().instance), nullptr);
-}
-
-void* WinWindowSystem::CreateControlFont(int fontHeight) {
-  FontPtr font(CreateTrebuchetFont(fontHeight));
-  if (!font) {
+  const Rect& rect = control.rect;
+  HWND created = CreateWindowExW(0, kind.className, text.c_str(), kind.style, rect.x, rect.y,
+                                 rect.width, rect.height, link_.window,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.command)),
+                                 instance_, nullptr);
+  if (created == nullptr) {
     return nullptr;
   }
-  HFONT handle = font.get();
-  std::lock_guard lock(fontsMutex_);
-  fonts_.push_back(std::move(font));
-  return handle;
-}
-
-void WinWindowSystem::SetFont(WindowHandle control, void* font) {
-  if (font != nullptr) {
-    SendMessageW(Native(control), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (control.kind == ControlKind::EditBox && control.textLimit > 0) {
+    SendMessageW(created, EM_LIMITTEXT, static_cast<WPARAM>(control.textLimit), 0);
   }
+  if (font != nullptr) {
+    SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  if (control.kind == ControlKind::RadioButton && control.checked) {
+    SendMessageW(created, BM_SETCHECK, BST_CHECKED, 0);
+  }
+  return created;
 }
 
-void WinWindowSystem::LimitText(WindowHandle edit, int characters) {
-  SendMessageW(Native(edit), EM_LIMITTEXT, static_cast<WPARAM>(characters), 0);
-}
-
-void WinWindowSystem::SetCheck(WindowHandle radio, int state) {
-  SendMessageW(Native(radio), BM_SETCHECK, static_cast<WPARAM>(state), 0);
-}
-
-void WinWindowSystem::SetText(WindowHandle control, const std::u16string& text) {
+void Win32WindowSystem::SetText(WindowHandle control, const std::u16string& text) {
   const std::wstring wide = ToWide(text);
   SetWindowTextW(Native(control), wide.c_str());
 }
 
-std::u16string WinWindowSystem::GetText(WindowHandle control, std::size_t bufferChars) {
+std::u16string Win32WindowSystem::GetText(WindowHandle control, std::size_t bufferChars) {
   if (bufferChars == 0) {
     return {};
   }
@@ -126,15 +122,19 @@ std::u16string WinWindowSystem::GetText(WindowHandle control, std::size_t buffer
   return FromWide(std::wstring_view(buffer.data(), length > 0 ? length : 0));
 }
 
-void WinWindowSystem::Enable(WindowHandle control, bool enable) {
+void Win32WindowSystem::Enable(WindowHandle control, bool enable) {
   EnableWindow(Native(control), enable ? TRUE : FALSE);
 }
 
-int WinWindowSystem::GetCheck(WindowHandle radio) {
-  return static_cast<int>(SendMessageW(Native(radio), BM_GETCHECK, 0, 0));
+void Win32WindowSystem::SetChecked(WindowHandle radio, bool checked) {
+  SendMessageW(Native(radio), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-std::optional<std::string> WinWindowSystem::ClipboardText() {
+bool Win32WindowSystem::IsChecked(WindowHandle radio) {
+  return SendMessageW(Native(radio), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::optional<std::string> Win32WindowSystem::ClipboardText() {
   const ClipboardSession clipboard;
   if (!clipboard.IsOpen()) {
     return std::nullopt;
@@ -152,7 +152,7 @@ std::optional<std::string> WinWindowSystem::ClipboardText() {
   return std::string(locked.Data(), length);
 }
 
-void WinWindowSystem::PostQuit(int exitCode) {
+void Win32WindowSystem::PostQuit(int exitCode) {
   PostQuitMessage(exitCode);
 }
 

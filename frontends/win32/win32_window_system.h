@@ -2,72 +2,59 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <mutex>
-#include <type_traits>
 #include <vector>
 
+#include "frontends/win32/gdi_font.h"
+#include "frontends/win32/win32_main_window.h"
 #include "platform/window_system.h"
 
 namespace digital_id {
 
-// Deletes a GDI font.
-struct FontDelete {
-  void operator()(HFONT font) const { DeleteObject(font); }
-};
-// An owned GDI font.
-using FontPtr = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDelete>;
-
 // The window system over Win32. Calls from the worker thread go through SendMessage (directly
 // or inside SetWindowTextW, GetWindowTextW and EnableWindow), so they are carried out on the
 // thread that owns the window while the worker waits.
-class WinWindowSystem : public WindowSystem {
+class Win32WindowSystem : public WindowSystem {
  public:
-  WinWindowSystem() = default;
-  WinWindowSystem(const WinWindowSystem&) = delete;
-  WinWindowSystem& operator=(const WinWindowSystem&) = delete;
+  Win32WindowSystem() = default;
+  Win32WindowSystem(const Win32WindowSystem&) = delete;
+  Win32WindowSystem& operator=(const Win32WindowSystem&) = delete;
 
-  // RegisterClassExW of the main window class for AppState.instance.
-  void RegisterMainWindowClass() override;
+  // RegisterClassExW of the main window class for the instance (null: this program's module).
+  void RegisterMainWindowClass(void* instance) override;
   // CreateWindowExW of the main window, ShowWindow and UpdateWindow.
-  bool CreateMainWindow(const std::u16string& title, int showCommand) override;
+  bool CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) override;
   // GetMessageW / TranslateMessage / DispatchMessageW until WM_QUIT; its exit code.
   int RunMessageLoop() override;
-  // CreateWindowExW of a child of the main window.
-  WindowHandle CreateControl(const ControlCreation& control) override;
-  // CreateFontW with the height and "Trebuchet MS"; kept until this object goes away.
-  void* CreateControlFont(int fontHeight) override;
-  // WM_SETFONT without redraw.
-  void SetFont(WindowHandle control, void* font) override;
-  // EM_LIMITTEXT.
-  void LimitText(WindowHandle edit, int characters) override;
-  // BM_SETCHECK.
-  void SetCheck(WindowHandle radio, int state) override;
+  // CreateWindowExW of a child of the main window with the kind's class and styles (see
+  // Win32ControlFor) and the command as its id; a "Trebuchet MS" font created just before it
+  // (or the previous control's), EM_LIMITTEXT before the font, BM_SETCHECK after it. The fonts
+  // are kept until this object goes away.
+  WindowHandle CreateControl(const ControlDescription& control) override;
   // SetWindowTextW.
   void SetText(WindowHandle control, const std::u16string& text) override;
   // GetWindowTextW into bufferChars characters.
   std::u16string GetText(WindowHandle control, std::size_t bufferChars) override;
   // EnableWindow.
   void Enable(WindowHandle control, bool enable) override;
-  // BM_GETCHECK.
-  int GetCheck(WindowHandle radio) override;
+  // BM_SETCHECK.
+  void SetChecked(WindowHandle radio, bool checked) override;
+  // BM_GETCHECK answers BST_CHECKED.
+  bool IsChecked(WindowHandle radio) override;
   // CF_TEXT of the clipboard (OpenClipboard(NULL), GetClipboardData, GlobalLock).
   std::optional<std::string> ClipboardText() override;
   // PostQuitMessage.
   void PostQuit(int exitCode) override;
 
-  // The main window, known from its creation message on (before CreateWindowExW returns).
-  void AttachMainWindow(HWND window) { mainWindow_ = window; }
-  // The main window; null before its creation.
-  HWND MainWindow() const { return mainWindow_; }
+  // The main window; null before its creation message.
+  HWND MainWindow() const { return link_.window; }
 
  private:
-  HWND mainWindow_ = nullptr;
-  std::mutex fontsMutex_;
+  // The instance of the window and its controls.
+  HINSTANCE Instance(void* instance) const;
+
+  HINSTANCE instance_ = nullptr;
+  MainWindowLink link_;
   std::vector<FontPtr> fonts_;
 };
-
-// A "Trebuchet MS" font of the given height with every other attribute at its default.
-HFONT CreateTrebuchetFont(int height);
 
 }  // namespace digital_id

@@ -1,8 +1,5 @@
 #include "platform/fake/fake_platform.h"
 
-#include "shell/app_state.h"
-#include "shell/main_window.h"
-
 namespace digital_id::fake {
 
 FakePlatform::FakePlatform() {
@@ -14,17 +11,15 @@ FakePlatform::FakePlatform() {
   platform.tls = &tls;
   platform.sockets = &sockets;
   platform.enrollment = &enrollment;
-  // The fake window's creation message creates the controls, as a real window's does.
-  windows.onCreate = [] { OnMainWindowCreate(); };
 }
 
 FakePlatform::~FakePlatform() {
   system.WaitForThreads();
-  ResetAppState(nullptr);
+  InstallPlatform(nullptr);
 }
 
 void FakePlatform::Install() {
-  ResetAppState(&platform);
+  InstallPlatform(&platform);
 }
 
 }  // namespace digital_id::fake

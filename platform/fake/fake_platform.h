@@ -12,15 +12,16 @@
 
 namespace digital_id::fake {
 
-// Every fake service, with the Platform aggregate over them. Install() resets AppState onto
-// these fakes; the destructor joins any real thread the fakes started.
+// Every fake service, with the Platform aggregate over them. Install() makes them the services
+// the core runs over (from its start state); the destructor joins any real thread the fakes
+// started and leaves the core without services.
 struct FakePlatform {
   FakePlatform();
   FakePlatform(const FakePlatform&) = delete;
   FakePlatform& operator=(const FakePlatform&) = delete;
   ~FakePlatform();
 
-  // Resets AppState onto this platform.
+  // Installs this platform in the core (InstallPlatform).
   void Install();
 
   FakeSystem system;

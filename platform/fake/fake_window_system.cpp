@@ -2,19 +2,20 @@
 
 namespace digital_id::fake {
 
-void FakeWindowSystem::RegisterMainWindowClass() {
+void FakeWindowSystem::RegisterMainWindowClass(void* /*instance*/) {
   std::lock_guard lock(mutex_);
   classRegistered_ = true;
 }
 
-bool FakeWindowSystem::CreateMainWindow(const std::u16string& title, int showCommand) {
+bool FakeWindowSystem::CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) {
   {
     std::lock_guard lock(mutex_);
     if (failCreateWindow) return false;
-    title_ = title;
-    showCommand_ = showCommand;
+    window_ = window;
+    delegate_ = &events;
   }
-  if (onCreate) onCreate();
+  // The creation message: the core creates the controls.
+  events.OnCreate();
   return true;
 }
 
@@ -23,45 +24,24 @@ int FakeWindowSystem::RunMessageLoop() {
   return quit_.value_or(exitCodeOfLoop);
 }
 
-WindowHandle FakeWindowSystem::CreateControl(const ControlCreation& control) {
+WindowHandle FakeWindowSystem::CreateControl(const ControlDescription& control) {
   std::lock_guard lock(mutex_);
   auto created = std::make_unique<FakeControl>();
-  created->creation = control;
+  created->description = control;
   created->text = control.text;
+  created->checked = control.checked;
+  if (!control.font.sharedWithPrevious || fontHeights_.empty()) {
+    fontHeights_.push_back(control.font.height);
+  }
+  created->font = static_cast<int>(fontHeights_.size()) - 1;
   controls_.push_back(std::move(created));
   return controls_.back().get();
-}
-
-void* FakeWindowSystem::CreateControlFont(int fontHeight) {
-  std::lock_guard lock(mutex_);
-  fonts_.push_back(std::make_unique<int>(fontHeight));
-  return fonts_.back().get();
-}
-
-void FakeWindowSystem::SetFont(WindowHandle control, void* font) {
-  std::lock_guard lock(mutex_);
-  if (FakeControl* c = Find(control)) c->font = font;
-}
-
-void FakeWindowSystem::LimitText(WindowHandle edit, int characters) {
-  std::lock_guard lock(mutex_);
-  if (FakeControl* c = Find(edit)) c->limit = characters;
-}
-
-void FakeWindowSystem::SetCheck(WindowHandle radio, int state) {
-  std::lock_guard lock(mutex_);
-  if (FakeControl* c = Find(radio)) c->check = state;
 }
 
 void FakeWindowSystem::SetText(WindowHandle control, const std::u16string& text) {
   std::lock_guard lock(mutex_);
   events_.push_back({WindowEvent::Kind::SetText, control, text});
-  if (FakeControl* c = Find(control)) {
-    // An edit box keeps at most its limit, as the real one does for typing and pasting.
-    c->text = (c->limit > 0 && text.size() > static_cast<std::size_t>(c->limit))
-                  ? text.substr(0, static_cast<std::size_t>(c->limit))
-                  : text;
-  }
+  if (FakeControl* c = Find(control)) c->text = Limited(*c, text);
 }
 
 std::u16string FakeWindowSystem::GetText(WindowHandle control, std::size_t bufferChars) {
@@ -78,11 +58,16 @@ void FakeWindowSystem::Enable(WindowHandle control, bool enable) {
   if (FakeControl* c = Find(control)) c->enabled = enable;
 }
 
-int FakeWindowSystem::GetCheck(WindowHandle radio) {
+void FakeWindowSystem::SetChecked(WindowHandle radio, bool checked) {
   std::lock_guard lock(mutex_);
-  events_.push_back({WindowEvent::Kind::GetCheck, radio, {}});
+  if (FakeControl* c = Find(radio)) c->checked = checked;
+}
+
+bool FakeWindowSystem::IsChecked(WindowHandle radio) {
+  std::lock_guard lock(mutex_);
+  events_.push_back({WindowEvent::Kind::IsChecked, radio, {}});
   const FakeControl* c = Find(radio);
-  return c ? c->check : 0;
+  return c != nullptr && c->description.kind == ControlKind::RadioButton && c->checked;
 }
 
 std::optional<std::string> FakeWindowSystem::ClipboardText() {
@@ -96,14 +81,9 @@ void FakeWindowSystem::PostQuit(int exitCode) {
   quit_ = exitCode;
 }
 
-std::u16string FakeWindowSystem::Title() const {
+MainWindowDescription FakeWindowSystem::Window() const {
   std::lock_guard lock(mutex_);
-  return title_;
-}
-
-int FakeWindowSystem::ShowCommand() const {
-  std::lock_guard lock(mutex_);
-  return showCommand_;
+  return window_;
 }
 
 bool FakeWindowSystem::ClassRegistered() const {
@@ -133,20 +113,6 @@ bool FakeWindowSystem::IsEnabled(WindowHandle control) const {
   return c != nullptr && c->enabled;
 }
 
-void FakeWindowSystem::Type(WindowHandle control, const std::u16string& text) {
-  std::lock_guard lock(mutex_);
-  if (FakeControl* c = Find(control)) {
-    c->text = (c->limit > 0 && text.size() > static_cast<std::size_t>(c->limit))
-                  ? text.substr(0, static_cast<std::size_t>(c->limit))
-                  : text;
-  }
-}
-
-void FakeWindowSystem::Click(WindowHandle radio, int check) {
-  std::lock_guard lock(mutex_);
-  if (FakeControl* c = Find(radio)) c->check = check;
-}
-
 std::vector<const FakeControl*> FakeWindowSystem::Controls() const {
   std::lock_guard lock(mutex_);
   std::vector<const FakeControl*> all;
@@ -156,9 +122,7 @@ std::vector<const FakeControl*> FakeWindowSystem::Controls() const {
 
 std::vector<int> FakeWindowSystem::FontHeights() const {
   std::lock_guard lock(mutex_);
-  std::vector<int> heights;
-  for (const auto& f : fonts_) heights.push_back(*f);
-  return heights;
+  return fontHeights_;
 }
 
 std::vector<std::u16string> FakeWindowSystem::TextsShownOn(WindowHandle control) const {
@@ -175,11 +139,63 @@ std::optional<int> FakeWindowSystem::PostedQuit() const {
   return quit_;
 }
 
+void FakeWindowSystem::Type(WindowHandle control, const std::u16string& text) {
+  std::lock_guard lock(mutex_);
+  if (FakeControl* c = Find(control)) c->text = Limited(*c, text);
+}
+
+void FakeWindowSystem::Click(WindowHandle radio) {
+  std::lock_guard lock(mutex_);
+  FakeControl* clicked = Find(radio);
+  if (clicked == nullptr || clicked->description.kind != ControlKind::RadioButton) return;
+  for (const auto& c : controls_) {
+    if (c->description.kind == ControlKind::RadioButton) c->checked = c.get() == clicked;
+  }
+}
+
+void FakeWindowSystem::Press(WindowHandle button) {
+  int command = 0;
+  WindowEvents* events = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    const FakeControl* c = Find(button);
+    if (c == nullptr || c->description.kind != ControlKind::PushButton || !c->enabled) return;
+    command = c->description.command;
+    events = delegate_;
+  }
+  // Outside the lock: the core answers by calling this window system again.
+  if (events != nullptr) events->OnButtonPressed(command);
+}
+
+void FakeWindowSystem::CloseWindow() {
+  if (WindowEvents* events = Delegate()) events->OnClosed();
+}
+
+std::vector<Caption> FakeWindowSystem::PaintCaptions() {
+  WindowEvents* events = Delegate();
+  return events != nullptr ? events->Captions() : std::vector<Caption>();
+}
+
+std::optional<Rgb> FakeWindowSystem::PaintedColour(WindowHandle control) {
+  WindowEvents* events = Delegate();
+  return events != nullptr ? events->TextColour(control) : std::nullopt;
+}
+
 FakeControl* FakeWindowSystem::Find(WindowHandle handle) const {
   for (const auto& c : controls_) {
     if (c.get() == handle) return c.get();
   }
   return nullptr;
+}
+
+WindowEvents* FakeWindowSystem::Delegate() const {
+  std::lock_guard lock(mutex_);
+  return delegate_;
+}
+
+std::u16string FakeWindowSystem::Limited(const FakeControl& control, const std::u16string& text) {
+  const auto limit = static_cast<std::size_t>(control.description.textLimit);
+  return limit > 0 && text.size() > limit ? text.substr(0, limit) : text;
 }
 
 }  // namespace digital_id::fake

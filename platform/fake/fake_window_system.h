@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,7 +12,7 @@ namespace digital_id::fake {
 
 // One call the core made on the window system, as tests inspect it.
 struct WindowEvent {
-  enum class Kind { SetText, Enable, GetCheck, GetText, PostQuit };
+  enum class Kind { SetText, Enable, IsChecked, GetText, PostQuit };
   Kind kind;
   WindowHandle control;
   std::u16string text;   // SetText
@@ -24,30 +22,26 @@ struct WindowEvent {
 
 // A control created through the fake window system.
 struct FakeControl {
-  ControlCreation creation;
+  ControlDescription description;
   std::u16string text;
   bool enabled = true;
-  int check = 0;
-  int limit = 0;
-  void* font = nullptr;
+  bool checked = false;
+  int font = -1;  // index of its font object in FontHeights()
 };
 
 // Window system that keeps controls in memory and records every call. Thread-safe: the worker
 // thread and the test thread may use it at once.
 class FakeWindowSystem : public WindowSystem {
  public:
-  void RegisterMainWindowClass() override;
-  bool CreateMainWindow(const std::u16string& title, int showCommand) override;
+  void RegisterMainWindowClass(void* instance) override;
+  bool CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) override;
   int RunMessageLoop() override;
-  WindowHandle CreateControl(const ControlCreation& control) override;
-  void* CreateControlFont(int fontHeight) override;
-  void SetFont(WindowHandle control, void* font) override;
-  void LimitText(WindowHandle edit, int characters) override;
-  void SetCheck(WindowHandle radio, int state) override;
+  WindowHandle CreateControl(const ControlDescription& control) override;
   void SetText(WindowHandle control, const std::u16string& text) override;
   std::u16string GetText(WindowHandle control, std::size_t bufferChars) override;
   void Enable(WindowHandle control, bool enable) override;
-  int GetCheck(WindowHandle radio) override;
+  void SetChecked(WindowHandle radio, bool checked) override;
+  bool IsChecked(WindowHandle radio) override;
   std::optional<std::string> ClipboardText() override;
   void PostQuit(int exitCode) override;
 
@@ -55,36 +49,50 @@ class FakeWindowSystem : public WindowSystem {
   bool failCreateWindow = false;         // CreateMainWindow answers false
   std::optional<std::string> clipboard;  // what ClipboardText answers
   int exitCodeOfLoop = -1;               // what RunMessageLoop answers when no quit was posted
-  std::function<void()> onCreate;        // run by CreateMainWindow (the creation message)
 
   // Observations.
-  std::u16string Title() const;
-  int ShowCommand() const;
+  // The main window as the core described it (empty before its creation).
+  MainWindowDescription Window() const;
   bool ClassRegistered() const;
   std::vector<WindowEvent> Events() const;
   void ClearEvents();
   // The text of a control as the user would see it now.
   std::u16string TextOf(WindowHandle control) const;
   bool IsEnabled(WindowHandle control) const;
-  // Sets a control's text or check state as the user would.
-  void Type(WindowHandle control, const std::u16string& text);
-  void Click(WindowHandle radio, int check);
   // Every control created, in order of creation.
   std::vector<const FakeControl*> Controls() const;
-  // Fonts created, with their heights, in order.
+  // Font objects created, with their heights, in order.
   std::vector<int> FontHeights() const;
   // Texts each line showed, in order, for the status line or detail line.
   std::vector<std::u16string> TextsShownOn(WindowHandle control) const;
   std::optional<int> PostedQuit() const;
 
+  // What a user does, handed to the core's events as the platform would.
+  // Sets a control's text, kept to an edit box's limit.
+  void Type(WindowHandle control, const std::u16string& text);
+  // Clicks a radio button: it is checked and the others are cleared.
+  void Click(WindowHandle radio);
+  // Presses a push button: its command goes to the events.
+  void Press(WindowHandle button);
+  // Closes the main window from its title bar.
+  void CloseWindow();
+  // Paints the window: the captions and the colour of a static text the events give.
+  std::vector<Caption> PaintCaptions();
+  std::optional<Rgb> PaintedColour(WindowHandle control);
+
  private:
   FakeControl* Find(WindowHandle handle) const;
+  // The events the core gave with the window; null before the window exists.
+  WindowEvents* Delegate() const;
+  // An edit box keeps at most its limit, as the real one does for typing and pasting.
+  static std::u16string Limited(const FakeControl& control, const std::u16string& text);
+
   mutable std::mutex mutex_;
   std::vector<std::unique_ptr<FakeControl>> controls_;
-  std::vector<std::unique_ptr<int>> fonts_;
+  std::vector<int> fontHeights_;
   std::vector<WindowEvent> events_;
-  std::u16string title_;
-  int showCommand_ = -1;
+  MainWindowDescription window_;
+  WindowEvents* delegate_ = nullptr;
   bool classRegistered_ = false;
   std::optional<int> quit_;
 };

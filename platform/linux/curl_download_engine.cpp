@@ -7,9 +7,9 @@
 #include <mutex>
 #include <utility>
 
+#include "base/utf8_text.h"
 #include "platform/linux/curl_result_codes.h"
 #include "platform/linux/memory_download_stream.h"
-#include "shell/utf8_text.h"
 
 namespace digital_id {
 

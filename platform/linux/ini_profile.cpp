@@ -4,8 +4,8 @@
 #include <iterator>
 #include <string_view>
 
+#include "base/utf8_text.h"
 #include "platform/linux/simple_name.h"
-#include "shell/utf8_text.h"
 
 namespace digital_id {
 
@@ -75,10 +75,7 @@ std::u16string DecodeIniText(const std::string& bytes) {
   if (body.starts_with("\xEF\xBB\xBF")) {
     body.remove_prefix(3);
   }
-  if (auto utf16 = Utf8ToUtf16(body)) {
-    return *utf16;
-  }
-  return std::u16string(body.begin(), body.end()) /* each byte as its 8-bit character */;
+  return Utf8OrLatin1ToUtf16(body);
 }
 
 std::u16string FindIniValue(const std::u16string& text, const std::u16string& section,

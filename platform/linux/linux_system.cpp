@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/utf8_text.h"
+#include "base/utf8_text.h"
 
 namespace digital_id {
 
@@ -33,11 +33,6 @@ std::u16string Cut(std::u16string text, std::size_t bufferChars) {
   return text;
 }
 
-std::u16string FromSystemText(const std::string& text) {
-  auto utf16 = Utf8ToUtf16(text);
-  return utf16 ? *utf16 : std::u16string(text.begin(), text.end());
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> LinuxSystem::OsMajorVersion() {
@@ -53,7 +48,7 @@ std::u16string LinuxSystem::CurrentDirectory(std::size_t bufferChars) {
       }
       buffer.resize(buffer.size() * 2);
     }
-    const std::u16string directory = FromSystemText(buffer.data());
+    const std::u16string directory = Utf8OrLatin1ToUtf16(buffer.data());
     // Like the platform call, a directory that does not fit the buffer gives nothing.
     return directory.size() < bufferChars ? directory : std::u16string();
   } catch (...) {
@@ -67,7 +62,7 @@ std::u16string LinuxSystem::ComputerName(std::size_t bufferChars) {
     if (::gethostname(name.data(), name.size() - 1) != 0) {
       return {};
     }
-    return Cut(FromSystemText(name.data()), bufferChars);
+    return Cut(Utf8OrLatin1ToUtf16(name.data()), bufferChars);
   } catch (...) {
     return {};
   }
@@ -80,10 +75,10 @@ std::u16string LinuxSystem::UserName(std::size_t bufferChars) {
     passwd* found = nullptr;
     if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
         found != nullptr && found->pw_name != nullptr && found->pw_name[0] != '\0') {
-      return Cut(FromSystemText(found->pw_name), bufferChars);
+      return Cut(Utf8OrLatin1ToUtf16(found->pw_name), bufferChars);
     }
     const char* user = std::getenv("USER");
-    return user != nullptr ? Cut(FromSystemText(user), bufferChars) : std::u16string();
+    return user != nullptr ? Cut(Utf8OrLatin1ToUtf16(user), bufferChars) : std::u16string();
   } catch (...) {
     return {};
   }

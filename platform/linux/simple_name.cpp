@@ -6,8 +6,8 @@
 #include <climits>
 #include <string_view>
 
+#include "base/utf8_text.h"
 #include "platform/linux/openssl_handles.h"
-#include "shell/utf8_text.h"
 
 namespace digital_id {
 

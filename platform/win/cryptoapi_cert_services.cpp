@@ -2,8 +2,9 @@
 
 #include <vector>
 
+#include "base/wide_text.h"
+#include "platform/win/context_flags.h"
 #include "platform/win/cryptoapi_certificate.h"
-#include "platform/win/win_text.h"
 
 namespace digital_id {
 
@@ -64,7 +65,7 @@ std::unique_ptr<CertStore> CryptoApiCertServices::OpenSystemStore(StoreLocation 
                                                                   const std::u16string& name) {
   const std::wstring wide = ToWide(name);
   CertStorePtr store(
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, static_cast<DWORD>(location), wide.c_str()));
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, SystemStoreFlag(location), wide.c_str()));
   if (!store) {
     return nullptr;
   }

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "base/latin1_text.h"
+#include "base/wide_text.h"
 #include "platform/win/certenroll_interfaces.h"
 #include "platform/win/com_ptr.h"
-#include "platform/win/win_text.h"
+#include "platform/win/context_flags.h"
 
 namespace digital_id {
 
@@ -46,8 +48,7 @@ constexpr wchar_t kLegacyProvider[] = L"Microsoft Enhanced Cryptographic Provide
 
 // The location flag of the legacy control's three stores.
 LONG LegacyStoreFlags(EnrollmentContext context) {
-  return context == EnrollmentContext::Machine ? CERT_SYSTEM_STORE_LOCAL_MACHINE
-                                               : CERT_SYSTEM_STORE_CURRENT_USER;
+  return static_cast<LONG>(SystemStoreFlag(context));
 }
 
 std::u16string ModernRequest(EnrollmentContext context) {
@@ -66,7 +67,7 @@ std::u16string ModernRequest(EnrollmentContext context) {
   if (FAILED(Create(kClsidRequestPkcs10, kIidRequestPkcs10, request))) {
     return {};
   }
-  request->InitializeFromPrivateKey(static_cast<LONG>(context), key.Get(), nullptr);
+  request->InitializeFromPrivateKey(X509EnrollmentContext(context), key.Get(), nullptr);
 
   ComPtr<IX509Enrollment> enrollment;
   if (FAILED(Create(kClsidEnrollment, kIidEnrollment, enrollment))) {
@@ -121,7 +122,7 @@ std::int32_t ModernInstall(EnrollmentContext context, const std::u16string& resp
   }
   const BStringPtr description(SysAllocString(kCertificateDescription));
   enrollment->put_CertificateDescription(description.get());
-  enrollment->Initialize(static_cast<LONG>(context));
+  enrollment->Initialize(X509EnrollmentContext(context));
   const BStringPtr responseText = MakeBString(response);
   const BStringPtr password(SysAllocString(L""));
   return enrollment->InstallResponse(kAllowUntrustedCertificate, responseText.get(),
@@ -139,10 +140,7 @@ std::int32_t LegacyInstall(EnrollmentContext context, const std::u16string& resp
   enroll->put_MyStoreFlags(storeFlags);
   enroll->put_RootStoreFlags(storeFlags);
   // One byte per UTF-16 code unit: its low 8 bits.
-  std::string narrowed(response.size(), '\0');
-  for (std::size_t i = 0; i < response.size(); ++i) {
-    narrowed[i] = static_cast<char>(response[i] & 0xFF);
-  }
+  std::string narrowed = Narrow(response);
   CRYPT_DATA_BLOB blob{};
   blob.cbData = static_cast<DWORD>(narrowed.size());
   blob.pbData = reinterpret_cast<BYTE*>(narrowed.data());

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/win/win_text.h"
+#include "base/wide_text.h"
 
 namespace digital_id {
 

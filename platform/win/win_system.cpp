@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win/win_text.h"
+#include "base/wide_text.h"
 
 namespace digital_id {
 

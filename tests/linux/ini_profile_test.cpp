@@ -75,6 +75,9 @@ TEST_F(IniProfileTest, Utf16AndUtf8FilesWithByteOrderMarksAreRead) {
   ASSERT_TRUE(
       WriteFile(folder.Path() + "/plain.ini", "[AppSettings]\nCAIssuer=\xC3\x89t\xC3\xA9\n"));
   EXPECT_EQ(Read(u"AppSettings", u"CAIssuer", "plain.ini"), u"\u00C9t\u00E9");
+  // Bytes that are not UTF-8 are read one character each, as Latin-1.
+  ASSERT_TRUE(WriteFile(folder.Path() + "/latin1.ini", "[AppSettings]\nCAIssuer=\xC9t\xE9\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"CAIssuer", "latin1.ini"), u"\u00C9t\u00E9");
   // A file path with characters outside ASCII reaches the file system as UTF-8.
   ASSERT_TRUE(WriteFile(folder.Path() + "/r\xC3\xA9glages.ini", "[AppSettings]\nLanguage=FR\n"));
   EXPECT_EQ(profile.ReadString(u"AppSettings", u"Language", 4, PathOf("r") + u"\u00E9glages.ini"),

@@ -76,12 +76,12 @@ WindowSite::WindowSite() : linux_(windows_), tracking_(*linux_.Services().system
   fs::current_path(work_);
   services_ = linux_.Services();
   services_.system = &tracking_;
-  ResetAppState(&services_);
+  InstallPlatform(&services_);
 }
 
 WindowSite::~WindowSite() {
   WaitForRunEnd();
-  ResetAppState(nullptr);
+  InstallPlatform(nullptr);
   std::error_code ignored;
   fs::current_path(previousFolder_, ignored);
 }
@@ -107,8 +107,7 @@ bool WindowSite::StartServer(const std::vector<std::string>& arguments) {
 void WindowSite::Open() {
   // RunInstaller without its message loop.
   AppState& app = App();
-  const std::optional<std::uint32_t> major = tracking_.OsMajorVersion();
-  app.isPostXp = (major && *major >= 6) ? 1 : 0;
+  DetectOsGeneration();
   RegisterMainWindowClass(nullptr);
   app.settingsPath = SettingsPathInCurrentDirectory();
   ReadStartupFlags();

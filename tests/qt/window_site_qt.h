@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "../linux/test_server_harness.h"
+#include "frontends/qt/line_label.h"
+#include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
-#include "shell/line_label_qt.h"
-#include "shell/qt_window_system_qt.h"
 
 namespace digital_id::window_tests {
 

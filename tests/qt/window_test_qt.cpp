@@ -121,14 +121,14 @@ class WindowTest : public QObject {
     for (const ControlLayout& row : rows) {
       QWidget* widget = WidgetFor(site, row.role);
       QVERIFY(widget != nullptr);
-      const ControlCreation& c = row.creation;
-      QCOMPARE(widget->geometry(), QRect(c.x, c.y, c.width, c.height));
+      const ControlDescription& c = row.control;
+      QCOMPARE(widget->geometry(), QRect(c.rect.x, c.rect.y, c.rect.width, c.rect.height));
       QCOMPARE(TextOf(widget), Q(c.text));
       QVERIFY(widget->isVisible());
       QCOMPARE(widget->font().families().value(0), QStringLiteral("Trebuchet MS"));
-      if (row.fontHeight > 0) {
-        QVERIFY(QFontMetrics(widget->font()).height() <= row.fontHeight);
-        QVERIFY(QFontMetrics(widget->font()).height() >= row.fontHeight - 4);
+      if (c.font.height > 0) {
+        QVERIFY(QFontMetrics(widget->font()).height() <= c.font.height);
+        QVERIFY(QFontMetrics(widget->font()).height() >= c.font.height - 4);
       }
     }
     QCOMPARE(site.CodeEdit()->maxLength(), kCodeLimit);

@@ -235,8 +235,7 @@ TEST_F(AnchorCheckTest, OnlyTheFirstMatchIsExamined) {
 }
 
 TEST_F(AnchorCheckTest, MachineContextUsesTheMachineStoresAskedAtEachOpening) {
-  fakes().windows.Click(App().userRadio, 0);
-  fakes().windows.Click(App().machineRadio, 1);
+  fakes().windows.Click(App().machineRadio);
   StoreBoth(kMachine);
   EXPECT_EQ(CheckCaCertificate(), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 0);

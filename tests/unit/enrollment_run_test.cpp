@@ -76,8 +76,7 @@ TEST_F(EnrollmentRunTest, RunStartsDarkRedWithClearedLines) {
 
 TEST_F(EnrollmentRunTest, IdentityNameFollowsTheContextAtTheMomentOfAsking) {
   EXPECT_EQ(IdentityName(), u"alice");
-  fakes().windows.Click(App().userRadio, 0);
-  fakes().windows.Click(App().machineRadio, 1);
+  fakes().windows.Click(App().machineRadio);
   EXPECT_EQ(IdentityName(), u"WORKSTATION7");
   App().advanceMode = 0;
   EXPECT_EQ(IdentityName(), u"alice");

@@ -16,10 +16,7 @@ class IssuanceTest : public CoreTest {
     CoreTest::SetUp();
     CreateWindow(true);
   }
-  void SelectMachine() {
-    fakes().windows.Click(App().userRadio, 0);
-    fakes().windows.Click(App().machineRadio, 1);
-  }
+  void SelectMachine() { fakes().windows.Click(App().machineRadio); }
 };
 
 TEST(RequestMessageTest, LengthFieldCountsTheWholeMessage) {

@@ -22,7 +22,7 @@ TEST_F(StartupTest, SettingsFileIsLookedForInTheCurrentDirectory) {
   EXPECT_EQ(Start(), 0);
   EXPECT_EQ(App().settingsPath, u"D:\\Elsewhere\\app.ini");
   EXPECT_TRUE(fakes().windows.ClassRegistered());
-  EXPECT_EQ(fakes().windows.ShowCommand(), 5);
+  EXPECT_EQ(fakes().windows.Window().showCommand, 5);
   // The flags are read before the window exists.
   const auto keys = fakes().profile.KeysRead();
   ASSERT_GE(keys.size(), 3u);
@@ -37,7 +37,7 @@ TEST_F(StartupTest, CurrentDirectoryTooLongMeansEverySettingReadsEmpty) {
   Start();
   EXPECT_EQ(App().settingsPath, u"");
   EXPECT_EQ(App().advanceMode.load(), 0u);
-  EXPECT_EQ(fakes().windows.Title(), u"Orvan Digital ID Installer");
+  EXPECT_EQ(fakes().windows.Window().title, u"Orvan Digital ID Installer");
 }
 
 TEST_F(StartupTest, OperatingSystemGenerationDecidesPostXp) {
@@ -102,20 +102,20 @@ TEST_F(StartupTest, FailedWindowCreationEndsWithZeroAndShowsNothing) {
 
 TEST_F(StartupTest, CloseAndDestructionQuitWithZero) {
   Start();
-  OnMainWindowCommand(4);
+  fakes().windows.Press(App().closeButton);
   EXPECT_EQ(fakes().windows.PostedQuit(), 0);
   EXPECT_EQ(fakes().windows.RunMessageLoop(), 0);
 
   Reset();
   Start();
-  OnMainWindowDestroy();
+  fakes().windows.CloseWindow();
   EXPECT_EQ(fakes().windows.PostedQuit(), 0);
 }
 
 TEST_F(StartupTest, TitleFollowsLanguageAtCreation) {
   fakes().profile.Set(u"Language", u"FR");
   Start();
-  EXPECT_EQ(fakes().windows.Title(),
+  EXPECT_EQ(fakes().windows.Window().title,
             u"Programme d'installation du code d'identification numérique");
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/win/context_flags.h"
 #include "platform/win/cryptoapi_cert_services.h"
 #include "tests/win/wine_test_environment.h"
 
@@ -75,6 +76,15 @@ TEST(CryptoApiStore, BytesThatAreNotExactlyOneCertificateGiveNoCertificate) {
   const std::string html = "<html>404</html>";
   EXPECT_EQ(services.CreateFromDer(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()),
             nullptr);
+}
+
+TEST(CryptoApiStore, LocationsAndContextsBecomeTheWindowsValues) {
+  EXPECT_EQ(SystemStoreFlag(StoreLocation::CurrentUser), 0x10000U);
+  EXPECT_EQ(SystemStoreFlag(StoreLocation::LocalMachine), 0x20000U);
+  EXPECT_EQ(SystemStoreFlag(EnrollmentContext::User), 0x10000U);
+  EXPECT_EQ(SystemStoreFlag(EnrollmentContext::Machine), 0x20000U);
+  EXPECT_EQ(X509EnrollmentContext(EnrollmentContext::User), 1);
+  EXPECT_EQ(X509EnrollmentContext(EnrollmentContext::Machine), 2);
 }
 
 TEST(CryptoApiStore, SimpleNameStringsQuoteAndJoinAsThePlatformRendersThem) {

@@ -7,10 +7,12 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "frontends/win32/win32_controls.h"
+#include "frontends/win32/win32_main_window.h"
 #include "shell/app_state.h"
-#include "shell/main_window_win.h"
 #include "tests/win/running_installer.h"
 #include "tests/win/wine_test_environment.h"
 
@@ -164,6 +166,21 @@ INSTANTIATE_TEST_SUITE_P(LanguagesAndModes, MainWindowLayout,
                            }
                            return name;
                          });
+
+TEST(MainWindowControls, EachKindIsTheWin32ClassWithTheStylesItHadAlways) {
+  const std::pair<ControlKind, Win32Control> expected[] = {
+      {ControlKind::EditBox, {L"Edit", 0x50800080}},       // child, visible, border, autoscroll
+      {ControlKind::PushButton, {L"Button", 0x50000001}},  // default push button
+      {ControlKind::GroupBox, {L"Button", 0x50000007}},
+      {ControlKind::RadioButton, {L"Button", 0x50000009}},  // automatic radio button
+      {ControlKind::StaticText, {L"STATIC", 0x50000000}},   // left-aligned
+  };
+  for (const auto& [kind, control] : expected) {
+    const Win32Control mapped = Win32ControlFor(kind);
+    EXPECT_EQ(std::wstring(mapped.className), control.className);
+    EXPECT_EQ(mapped.style, control.style);
+  }
+}
 
 struct DcDelete {
   void operator()(HDC context) const { DeleteDC(context); }

@@ -7,8 +7,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "shell/app_state.h"
-#include "shell/main_window_win.h"
+#include "frontends/win32/win32_main_window.h"
 #include "shell/startup.h"
 
 namespace digital_id::wine_test {
@@ -52,7 +51,7 @@ void Put(std::ofstream& file, T value) {
 
 RunningInstaller::RunningInstaller(const std::wstring& folder) {
   SetCurrentDirectoryW(folder.c_str());
-  ResetAppState(&platform_.Services());
+  InstallPlatform(&platform_.Services());
   thread_ =
       std::thread([this] { exitCode_ = RunInstaller(GetModuleHandleW(nullptr), SW_SHOWNORMAL); });
   WaitFor(

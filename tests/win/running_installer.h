@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "frontends/win32/win32_window_system.h"
 #include "platform/win/win_platform.h"
-#include "platform/win/win_window_system.h"
 
 namespace digital_id::wine_test {
 
@@ -30,7 +30,7 @@ class RunningInstaller {
   int Close();
 
  private:
-  WinWindowSystem windows_;
+  Win32WindowSystem windows_;
   WinPlatform platform_{windows_};
   std::atomic<int> exitCode_{-1};
   std::thread thread_;

@@ -33,14 +33,16 @@ class SchannelHandshake : public ::testing::Test {
   }
 
   void SetUp() override {
-    ResetAppState(&platform_.Services());
+    InstallPlatform(&platform_.Services());
     AppState& app = App();
     app.isPostXp = 1;  // SHA-256 mode: the server's SHA-256 port and target name
-    app.statusLine = windows_.CreateControl({u"STATIC", u"", 0, 10, 110, 800, 19, 0});
-    app.detailLine = windows_.CreateControl({u"STATIC", u"", 0, 12, 130, 800, 30, 0});
+    ControlDescription line;
+    line.kind = ControlKind::StaticText;
+    app.statusLine = windows_.CreateControl(line);
+    app.detailLine = windows_.CreateControl(line);
   }
 
-  void TearDown() override { ResetAppState(nullptr); }
+  void TearDown() override { InstallPlatform(nullptr); }
 
   // Connects to the server the settings file names, runs the handshake and checks the issuer.
   Outcome Connect(const std::wstring& settingsFile) {

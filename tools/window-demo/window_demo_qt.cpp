@@ -18,9 +18,9 @@
 #include <fstream>
 #include <string>
 
+#include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
 #include "shell/app_state.h"
-#include "shell/qt_window_system_qt.h"
 #include "shell/startup.h"
 
 namespace {
@@ -77,7 +77,7 @@ int RunToFirstPaint(int argc, char** argv) {
   QApplication application(argc, argv);
   QtWindowSystem windows;
   LinuxPlatform platform(windows);
-  ResetAppState(&platform.Services());
+  InstallPlatform(&platform.Services());
   FirstPaintProbe probe(windows);
   application.installEventFilter(&probe);
   RunInstaller(nullptr, 1);
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
 
   QtWindowSystem windows;
   LinuxPlatform platform(windows);
-  ResetAppState(&platform.Services());
+  InstallPlatform(&platform.Services());
 
   QElapsedTimer elapsed;
   QTimer poll;
