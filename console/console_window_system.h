@@ -2,9 +2,9 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/window_system.h"
 
 namespace digital_id {
@@ -41,7 +41,7 @@ class ConsoleWindowSystem : public WindowSystem {
   Control* Find(WindowHandle handle);
 
   std::FILE* output_;
-  std::mutex mutex_;
+  Lock lock_;
   std::vector<std::unique_ptr<Control>> controls_;
   int exitCode_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <schannel.h>
 
+#include <mutex>
 #include <vector>
 
 #include "platform/win/cryptoapi_certificate.h"
@@ -216,7 +217,7 @@ SecStatus SchannelSecurityInterface::DecryptMessage(SecHandle* context, SecBuffe
 }
 
 SecurityInterface* SchannelTlsEngine::InitSecurityInterface() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   PSecurityFunctionTableW table = ::InitSecurityInterfaceW();
   if (table == nullptr) {
     return nullptr;
