@@ -3,13 +3,12 @@
 #include <mutex>
 #include <string>
 
+#include "console/console_output.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/utf8_text.h"
 
 namespace digital_id {
-
-ConsoleWindowSystem::ConsoleWindowSystem(std::FILE* output) : output_(output) {}
 
 bool ConsoleWindowSystem::CreateMainWindow(const std::u16string& /*title*/, int /*showCommand*/) {
   OnMainWindowCreate();
@@ -55,8 +54,7 @@ void ConsoleWindowSystem::SetText(WindowHandle control, const std::u16string& te
   for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at + 2)) {
     line.replace(at, 1, "\\n");
   }
-  std::fprintf(output_, "%s: %s\n", label, line.c_str());
-  std::fflush(output_);
+  PrintText(ConsoleStream::Output, std::string(label) + ": " + line + "\n");
 }
 
 std::u16string ConsoleWindowSystem::GetText(WindowHandle control, std::size_t bufferChars) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -10,12 +9,11 @@
 namespace digital_id {
 
 // The window system of the command-line front end: controls exist only in memory, and every
-// text set on the status line or the detail line is printed at once as "status: TEXT" or
-// "detail: TEXT" (UTF-8; a line feed inside a text is printed as the two characters \n).
+// text set on the status line or the detail line is printed at once on standard output as
+// "status: TEXT" or "detail: TEXT" (through PrintText; a line feed inside a text is printed as
+// the two characters \n).
 class ConsoleWindowSystem : public WindowSystem {
  public:
-  explicit ConsoleWindowSystem(std::FILE* output);
-
   void RegisterMainWindowClass() override {}
   bool CreateMainWindow(const std::u16string& title, int showCommand) override;
   int RunMessageLoop() override;
@@ -40,7 +38,6 @@ class ConsoleWindowSystem : public WindowSystem {
   };
   Control* Find(WindowHandle handle);
 
-  std::FILE* output_;
   Lock lock_;
   std::vector<std::unique_ptr<Control>> controls_;
   int exitCode_ = 0;
