@@ -148,7 +148,8 @@ void RemoveTemporaries(const std::filesystem::path& folder, long olderThanSecond
     struct stat info {};
     if (name.starts_with(kTemporaryPrefix) && ::lstat((folder / name).c_str(), &info) == 0 &&
         now - info.st_mtime >= olderThanSeconds) {
-      ::unlink((folder / name).c_str());
+      std::error_code ignored;
+      std::filesystem::remove_all(folder / name, ignored);
     }
   }
 }

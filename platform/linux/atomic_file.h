@@ -41,8 +41,8 @@ std::optional<Bytes> ReadWholeFile(const std::filesystem::path& path);
 // Flushes a folder itself, so that a rename or unlink in it survives a crash.
 void SyncFolder(const std::filesystem::path& folder);
 
-// Removes the temporary files (see kTemporaryPrefix) of a folder. Only safe while no writer can
-// be working in it (under its FolderLock, or when they are old).
+// Removes the temporary files and folders (see kTemporaryPrefix) of a folder. Only safe while no
+// writer can be working in it (under its FolderLock, or when they are old).
 void RemoveTemporaries(const std::filesystem::path& folder, long olderThanSeconds = 0);
 
 }  // namespace digital_id

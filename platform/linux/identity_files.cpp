@@ -1,6 +1,8 @@
 #include "platform/linux/identity_files.h"
 
 #include <openssl/pem.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
 #include "platform/linux/atomic_file.h"
 #include "platform/linux/enrollment_keys.h"
@@ -43,23 +45,41 @@ IdentityFilesResult WriteIdentityFiles(StoreLocation location, const std::filesy
     return {false, "cannot lock " + folder.string()};
   }
   RemoveTemporaries(folder);
-  const Bytes chain = CertificateChainPem(identity);
-  Bytes key = PrivateKeyToPem(identity.key.get());
-  if (chain.empty() || key.empty()) {
-    return {false, "cannot encode the identity"};
+  const std::filesystem::path target = folder / identity.stem;
+  std::error_code error;
+  if (!std::filesystem::is_directory(target, error)) {
+    const Bytes chain = CertificateChainPem(identity);
+    Bytes key = PrivateKeyToPem(identity.key.get());
+    // The identity's folder is filled under a temporary name and then renamed whole.
+    std::string temporary = (folder / (std::string(kTemporaryPrefix) + "XXXXXX")).string();
+    const bool made = !chain.empty() && !key.empty() && ::mkdtemp(temporary.data()) != nullptr &&
+                      ::chmod(temporary.c_str(), 0700) == 0;
+    const bool filled =
+        made &&
+        WriteFileAtomically(std::filesystem::path(temporary) / kCurrentKeyName, key, 0600,
+                            Placement::NoReplace) == WriteOutcome::Written &&
+        WriteFileAtomically(std::filesystem::path(temporary) / kCurrentCertificateName, chain,
+                            location == StoreLocation::LocalMachine ? 0600 : 0644,
+                            Placement::NoReplace) == WriteOutcome::Written &&
+        ::rename(temporary.c_str(), target.c_str()) == 0;
+    OPENSSL_cleanse(key.data(), key.size());
+    if (!filled) {
+      if (made) {
+        std::filesystem::remove_all(temporary, error);
+      }
+      return {false, "cannot write the identity files in " + folder.string()};
+    }
+    SyncFolder(folder);
   }
-  const std::string certificateName = identity.stem + ".crt";
-  const std::string keyName = identity.stem + ".key";
-  const bool written = WriteFileAtomically(folder / keyName, key, 0600, Placement::Replace) ==
-                           WriteOutcome::Written &&
-                       WriteFileAtomically(folder / certificateName, chain,
-                                           location == StoreLocation::LocalMachine ? 0600 : 0644,
-                                           Placement::Replace) == WriteOutcome::Written &&
-                       ReplaceSymlink(folder / kCurrentKeyName, keyName) &&
-                       ReplaceSymlink(folder / kCurrentCertificateName, certificateName);
-  OPENSSL_cleanse(key.data(), key.size());
-  if (!written) {
-    return {false, "cannot write the identity files in " + folder.string()};
+  // The stable names lead through "current" (dangling until it first exists), which then
+  // switches to the new identity in one step.
+  const std::string throughCurrent = std::string(kCurrentFolderName) + "/";
+  const bool linked =
+      ReplaceSymlink(folder / kCurrentKeyName, throughCurrent + kCurrentKeyName) &&
+      ReplaceSymlink(folder / kCurrentCertificateName, throughCurrent + kCurrentCertificateName) &&
+      ReplaceSymlink(folder / kCurrentFolderName, identity.stem);
+  if (!linked) {
+    return {false, "cannot link the identity files in " + folder.string()};
   }
   return {true, (folder / kCurrentCertificateName).string()};
 }

@@ -146,8 +146,9 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EvpPkeyPtr key(PEM_read_bio_PrivateKey(keyFile.get(), nullptr, nullptr, nullptr));
   ASSERT_TRUE(key);
   EXPECT_EQ(X509_check_private_key(first.get(), key.get()), 1);
-  const std::string firstTarget = fs::read_symlink(identity + "/identity.key").string();
-  EXPECT_EQ(ModeOf(identity + "/" + firstTarget), 0600);
+  const std::string firstFolder = identity + "/" + fs::read_symlink(identity + "/current").string();
+  EXPECT_EQ(ModeOf(firstFolder + "/identity.key"), 0600);
+  EXPECT_EQ(ModeOf(firstFolder + "/identity.crt"), 0644);
   EXPECT_EQ(ModeOf(identity), 0700);
 
   // The shared database and the usable profiles hold the identity with its key, the issuing CA
@@ -177,8 +178,8 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   const X509Ptr second = Enroll(EnrollmentContext::User, "Enrolled User");
   ASSERT_TRUE(second) << Joined();
   EXPECT_EQ(X509_cmp(PemCertificates(identity + "/identity.crt").at(0).get(), second.get()), 0);
-  EXPECT_TRUE(fs::exists(identity + "/" + firstTarget));
-  EXPECT_EQ(FolderEntries(identity).size(), 6u);
+  EXPECT_EQ(X509_cmp(PemCertificates(firstFolder + "/identity.crt").at(0).get(), first.get()), 0);
+  EXPECT_EQ(FolderEntries(identity).size(), 5u);  // two identities, current and the two names
   const std::string listing = Certutil("-L", environment.Home() + "/.pki/nssdb");
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Root"), 1u) << listing;
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Issuing CA"), 1u) << listing;
@@ -257,9 +258,9 @@ TEST_F(IdentityPublicationTest, MachineAnchorsReachOnlyTheNamedSystemTrustAndThe
   ASSERT_TRUE(Enroll(EnrollmentContext::Machine, "Machine Name")) << Joined();
   const std::string identity = environment.Root() + "/identity";
   EXPECT_EQ(ModeOf(identity), 0700);
-  for (const std::string& name : FolderEntries(identity)) {
-    if (!fs::is_symlink(identity + "/" + name)) {
-      EXPECT_EQ(ModeOf(identity + "/" + name), 0600) << name;
+  for (const auto& entry : fs::recursive_directory_iterator(identity)) {
+    if (entry.is_regular_file() && !entry.is_symlink()) {
+      EXPECT_EQ(ModeOf(entry.path().string()), 0600) << entry.path();
     }
   }
   EXPECT_EQ(PemCertificates(identity + "/identity.crt").size(), 2u);
