@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/linux/nss_handles.h"
+#include "platform/linux/store_paths.h"
 
 namespace digital_id {
 
@@ -185,7 +186,7 @@ NssPublication PublishInOpenDatabase(const IssuedIdentity& identity) {
 
 NssContext::NssContext(const std::string& configuration)
     : context_(NSS_InitContext(configuration.c_str(), "", "", "", nullptr,
-                               NSS_INIT_NOROOTINIT | NSS_INIT_OPTIMIZESPACE)) {}
+                               NSS_INIT_NOROOTINIT | NSS_INIT_NOMODDB | NSS_INIT_OPTIMIZESPACE)) {}
 
 bool NssContext::Shutdown() {
   NSSInitContext* context = std::exchange(context_, nullptr);
@@ -198,13 +199,9 @@ NssPublication PublishToNssDatabase(const std::filesystem::path& folder,
   if (NSS_IsInitialized()) {
     return {false, "NSS is already in use in this process"};
   }
-  std::error_code error;
-  const bool existed = std::filesystem::is_directory(folder, error);
-  if (!existed) {
-    std::filesystem::create_directories(folder, error);
-    if (error || ::chmod(folder.c_str(), 0700) != 0) {
-      return {false, "cannot create the folder"};
-    }
+  // A new database folder, and any parent made for it, is the user's alone.
+  if (!CreateStoreFolder(StoreLocation::CurrentUser, folder)) {
+    return {false, "cannot create the folder"};
   }
   NssContext context("sql:" + folder.string());
   if (!context.Valid()) {

@@ -31,8 +31,9 @@ using NssPrivateKeyPtr =
 // (NSS_ShutdownContext). Every other NSS reference must be released first.
 class NssContext {
  public:
-  // Opens the database named by configuration ("sql:<folder>") read-write, without the built-in
-  // roots module; Valid() tells whether it opened.
+  // Opens the database named by configuration ("sql:<folder>") read-write, with the internal
+  // module only: neither the built-in roots nor the modules a profile's pkcs11.txt lists (smart
+  // card drivers, for instance) are loaded. Valid() tells whether it opened.
   explicit NssContext(const std::string& configuration);
   NssContext(const NssContext&) = delete;
   NssContext& operator=(const NssContext&) = delete;

@@ -93,9 +93,10 @@ std::vector<std::filesystem::path> ProfilesOf(const std::filesystem::path& root)
     if (path == nullptr || path->empty()) {
       continue;
     }
+    // As Firefox reads it: relative to the profiles.ini folder only with IsRelative=1.
     const std::u16string* relative = section.Find(u"IsRelative");
     const std::filesystem::path value(Utf16ToUtf8(*path));
-    folders.push_back(relative != nullptr && *relative == u"0" ? value : root / value);
+    folders.push_back(relative != nullptr && *relative == u"1" ? root / value : value);
   }
   return folders;
 }
@@ -120,7 +121,7 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
       seen.push_back(normal);
       NssLocation location{root.label, normal, std::nullopt};
       std::error_code error;
-      if (!std::filesystem::is_directory(normal, error)) {
+      if (!normal.is_absolute() || !std::filesystem::is_directory(normal, error)) {
         location.skipReason = "profile folder missing";
       } else if (ProfileInUse(normal)) {
         location.skipReason = "in use (Firefox is running)";

@@ -3,9 +3,12 @@
 // openssl), the machine's system trust through its overrides, and failures that never turn an
 // installation into a failure.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 #include <openssl/pkcs12.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -56,6 +59,45 @@ std::size_t Occurrences(const std::string& listing, const std::string& text) {
   }
   return count;
 }
+
+// A child process that holds a write lock on a file (fcntl, as Firefox locks .parentlock)
+// until destruction.
+class ParentLockHolder {
+ public:
+  explicit ParentLockHolder(const std::string& file) {
+    int ends[2] = {-1, -1};
+    if (::pipe(ends) != 0) return;
+    child_ = ::fork();
+    if (child_ == 0) {
+      const int fd = ::open(file.c_str(), O_RDWR | O_CREAT, 0600);
+      struct flock lock {};
+      lock.l_type = F_WRLCK;
+      lock.l_whence = SEEK_SET;
+      const char held = fd >= 0 && ::fcntl(fd, F_SETLKW, &lock) == 0 ? 1 : 0;
+      static_cast<void>(::write(ends[1], &held, 1));
+      ::pause();
+      ::_exit(0);
+    }
+    char held = 0;
+    holding_ = child_ > 0 && ::read(ends[0], &held, 1) == 1 && held == 1;
+    ::close(ends[0]);
+    ::close(ends[1]);
+  }
+  ~ParentLockHolder() {
+    if (child_ > 0) {
+      ::kill(child_, SIGKILL);
+      ::waitpid(child_, nullptr, 0);
+    }
+  }
+  ParentLockHolder(const ParentLockHolder&) = delete;
+  ParentLockHolder& operator=(const ParentLockHolder&) = delete;
+  // True once the child holds the lock.
+  bool Holding() const { return holding_; }
+
+ private:
+  pid_t child_ = -1;
+  bool holding_ = false;
+};
 
 class IdentityPublicationTest : public ::testing::Test {
  protected:
@@ -111,8 +153,8 @@ class IdentityPublicationTest : public ::testing::Test {
 
 TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndUsableProfiles) {
   ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
-  // Firefox profiles: one usable, one in use, one of the old format, one missing, and one in
-  // the Flatpak folder.
+  // Firefox profiles: one usable, one in use (its lock link), one of the old format, one missing,
+  // one in the Flatpak folder, and one in the Snap folder whose .parentlock is held.
   const std::string firefox = environment.Home() + "/.mozilla/firefox";
   const std::string flatpak = environment.Home() + "/.var/app/org.mozilla.firefox/.mozilla/firefox";
   for (const std::string& folder : {firefox + "/a1.default-release", firefox + "/b2.running",
@@ -128,8 +170,16 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
                         "[Profile0]\nName=default-release\nIsRelative=1\nPath=a1.default-release\n"
                         "[Profile1]\nName=running\nIsRelative=1\nPath=b2.running\n"
                         "[Profile2]\nName=old\nIsRelative=0\nPath=" +
-                            firefox + "/c3.old\n[Profile3]\nName=gone\nPath=e5.gone\n"));
-  ASSERT_TRUE(WriteFile(flatpak + "/profiles.ini", "[Profile0]\r\nPath=d4.flat\r\n"));
+                            firefox +
+                            "/c3.old\n[Profile3]\nName=gone\nIsRelative=1\nPath=e5.gone\n"));
+  ASSERT_TRUE(
+      WriteFile(flatpak + "/profiles.ini", "[Profile0]\r\nIsRelative=1\r\nPath=d4.flat\r\n"));
+  // A Snap profile whose .parentlock another process holds, as a running Firefox does.
+  const std::string snap = environment.Home() + "/snap/firefox/common/.mozilla/firefox";
+  fs::create_directories(snap + "/f6.snap");
+  ASSERT_TRUE(WriteFile(snap + "/profiles.ini", "[Profile0]\nIsRelative=1\nPath=f6.snap\n"));
+  const ParentLockHolder holder(snap + "/f6.snap/.parentlock");
+  ASSERT_TRUE(holder.Holding());
 
   const X509Ptr first = Enroll(EnrollmentContext::User, "Enrolled User");
   ASSERT_TRUE(first) << Joined();
@@ -168,6 +218,8 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EXPECT_TRUE(Reported("skipped: ", "b2.running: in use (Firefox is running)")) << Joined();
   EXPECT_TRUE(Reported("skipped: ", "c3.old: old database format (cert8.db)")) << Joined();
   EXPECT_TRUE(Reported("skipped: ", "e5.gone: profile folder missing")) << Joined();
+  EXPECT_TRUE(Reported("skipped: ", "f6.snap: in use (Firefox is running)")) << Joined();
+  EXPECT_EQ(FolderEntries(snap + "/f6.snap"), std::vector<std::string>{".parentlock"});
   EXPECT_TRUE(Reported("published: ", "Firefox (Flatpak) profile")) << Joined();
   // The same lines are in the log beside the stores.
   const std::string log = ReadFile(environment.UserData() + "/publish.log");
