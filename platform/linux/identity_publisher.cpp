@@ -5,7 +5,6 @@
 #include "platform/linux/nss_locations.h"
 #include "platform/linux/openssl_certificate.h"
 #include "platform/linux/publication_paths.h"
-#include "platform/linux/store_paths.h"
 #include "platform/linux/system_trust.h"
 
 namespace digital_id {
@@ -35,9 +34,9 @@ void IdentityPublisher::IdentityInstalled(StoreLocation location) {
     if (location != StoreLocation::CurrentUser) {
       return;
     }
-    const auto home = HomeFolder();
+    const auto home = NssHome();
     if (!home) {
-      report_.Add(location, "skipped: NSS databases: no home folder");
+      report_.Add(location, "skipped: NSS databases: no home folder holds the user's stores");
       return;
     }
     for (const NssLocation& database : FindNssLocations(*home)) {

@@ -47,6 +47,20 @@ std::optional<std::filesystem::path> IdentityFolder(StoreLocation location) {
   return data ? std::optional<std::filesystem::path>(*data / "identity") : std::nullopt;
 }
 
+std::optional<std::filesystem::path> NssHome() {
+  const auto home = HomeFolder();
+  const auto data = DataFolder(StoreLocation::CurrentUser);
+  if (!home || !data) {
+    return std::nullopt;
+  }
+  const std::filesystem::path relative =
+      data->lexically_normal().lexically_relative(home->lexically_normal());
+  if (relative.empty() || *relative.begin() == "..") {
+    return std::nullopt;
+  }
+  return home;
+}
+
 std::optional<std::filesystem::path> PublicationLogFile(StoreLocation location) {
   const auto data = DataFolder(location);
   return data ? std::optional<std::filesystem::path>(*data / "publish.log") : std::nullopt;

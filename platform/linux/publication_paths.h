@@ -5,7 +5,9 @@
 //
 //   HOME                          the user's home: the shared NSS database ~/.pki/nssdb and the
 //                                 Firefox profiles (~/.mozilla/firefox, the Snap and Flatpak
-//                                 folders) are found below it.
+//                                 folders) are found below it. When XDG_DATA_HOME puts the user's
+//                                 stores outside HOME (as tests and demos do), those databases
+//                                 are left alone: they belong to another set of stores.
 //   XDG_DATA_HOME                 the user's data folder (default ~/.local/share): the identity
 //                                 goes to digital-id/identity/ and the log to
 //                                 digital-id/publish.log, beside digital-id/stores/.
@@ -34,6 +36,10 @@ namespace digital_id {
 
 // The folder of the published identity files of a location; nullopt when no home is known.
 std::optional<std::filesystem::path> IdentityFolder(StoreLocation location);
+
+// The home whose NSS databases receive the user's identities: HOME, unless the user's data
+// folder lies outside it; nullopt then, or when no home is known.
+std::optional<std::filesystem::path> NssHome();
 
 // The publication log of a location; nullopt when no home is known.
 std::optional<std::filesystem::path> PublicationLogFile(StoreLocation location);

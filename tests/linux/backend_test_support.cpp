@@ -69,7 +69,7 @@ ScopedStoreEnvironment::ScopedStoreEnvironment()
       oldMachine_(GetEnv("DIGITAL_ID_MACHINE_STORES")) {
   // Nothing a test publishes may reach the real home of the user running it.
   ::setenv("HOME", Home().c_str(), 1);
-  ::setenv("XDG_DATA_HOME", (Root() + "/user-data").c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (Home() + "/.local/share").c_str(), 1);
   ::setenv("DIGITAL_ID_MACHINE_STORES", (Root() + "/machine").c_str(), 1);
 }
 
@@ -132,7 +132,7 @@ Bytes TestCa::ChainResponse(X509* leaf) {
 }
 
 std::string ScopedStoreEnvironment::UserStore(const std::string& name) const {
-  return Root() + "/user-data/digital-id/stores/" + name;
+  return UserData() + "/stores/" + name;
 }
 
 std::string ScopedStoreEnvironment::MachineStore(const std::string& name) const {

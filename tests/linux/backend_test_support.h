@@ -50,7 +50,7 @@ class ScopedStoreEnvironment {
   // The home folder (HOME).
   std::string Home() const { return Root() + "/home"; }
   // The user's data folder of the program (beside the user's stores).
-  std::string UserData() const { return Root() + "/user-data/digital-id"; }
+  std::string UserData() const { return Home() + "/.local/share/digital-id"; }
   // Every file below Root() with its size, as "relative/path:size", sorted.
   std::vector<std::string> Snapshot() const;
 

@@ -277,7 +277,7 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   sk_X509_pop_free(authorities, X509_free);
 }
 
-TEST_F(IdentityPublicationTest, MachineAnchorsReachOnlyTheNamedSystemTrustAndTheIdentityIsRoots) {
+TEST_F(IdentityPublicationTest, MachineAnchorsAndRelocatedStoresReachOnlyTheTargetsNamedForThem) {
   // Relocated machine stores alone never reach a system trust.
   ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
   EXPECT_TRUE(Reported("skipped: ", "system trust for Enrollment Test Root (machine Root)"))
@@ -317,6 +317,13 @@ TEST_F(IdentityPublicationTest, MachineAnchorsReachOnlyTheNamedSystemTrustAndThe
   }
   EXPECT_EQ(PemCertificates(identity + "/identity.crt").size(), 2u);
   EXPECT_FALSE(fs::exists(environment.Home() + "/.pki")) << "no user database for the machine";
+
+  // User stores moved outside HOME leave the databases of that home alone.
+  const ScopedVariable elsewhere("XDG_DATA_HOME", environment.Root() + "/elsewhere");
+  ASSERT_TRUE(Enroll(EnrollmentContext::User, "Relocated User")) << Joined();
+  EXPECT_TRUE(Reported("skipped: ", "NSS databases")) << Joined();
+  EXPECT_FALSE(fs::exists(environment.Home() + "/.pki"));
+  EXPECT_TRUE(fs::exists(environment.Root() + "/elsewhere/digital-id/identity/identity.crt"));
 }
 
 TEST_F(IdentityPublicationTest, PublicationFailuresNeverFailTheInstallation) {
