@@ -98,6 +98,7 @@ SecStatus HandshakeLoop(SecureChannel& channel, std::vector<std::uint8_t>& extra
   std::vector<std::uint8_t> buffer(kHandshakeBufferSize);
   std::size_t count = 0;
   SecStatus status = kSecIContinueNeeded;
+  bool credentialsAsked = false;
 
   while (KeepsLooping(status)) {
     if (count == 0 || status == kSecEIncompleteMessage) {
@@ -129,6 +130,18 @@ SecStatus HandshakeLoop(SecureChannel& channel, std::vector<std::uint8_t>& extra
     }
     if (status == kSecEIncompleteMessage) {
       continue;  // the held bytes stay; the next read appends to them
+    }
+    if (status == kSecIIncompleteCredentials) {
+      // The server asked for a client certificate and the credentials hold none. The package
+      // consumed nothing: called again with the same bytes, it goes on without a certificate.
+      // Reading first would wait for bytes the server sends only after the client's answer.
+      // A package that asks a second time would loop for ever: the handshake fails instead.
+      if (credentialsAsked) {
+        channel.DeleteContext();
+        return kSecEInternalError;
+      }
+      credentialsAsked = true;
+      continue;
     }
     const std::size_t extra = input[1].BufferType == kSecBufferExtra
                                   ? std::min<std::size_t>(input[1].cbBuffer, count)

@@ -23,8 +23,10 @@ SecStatus StartHandshake(SecureChannel& channel, std::vector<std::uint8_t>& extr
 
 // Carries handshake tokens between the package and the socket until the context is complete or
 // the handshake fails. On kSecEOk, extraData holds the bytes received behind the server's last
-// handshake record. Failures of its own are kSecEInternalError; the context is deleted when a
-// send or read fails or the package reports a failure.
+// handshake record. kSecIIncompleteCredentials (a server asking for an optional client
+// certificate) is answered by calling the package again with the same bytes, without reading;
+// a second such answer fails the handshake. Failures of its own are kSecEInternalError; the
+// context is deleted when a send or read fails or the package reports a failure.
 SecStatus HandshakeLoop(SecureChannel& channel, std::vector<std::uint8_t>& extraData);
 
 }  // namespace digital_id

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,10 +99,15 @@ void OnMainWindowCreate() {
 
 void SubmitCode() {
   DisableInputControls();
-  if (!Services().system->StartThread([] { EnrollmentThreadProc(nullptr); })) {
+  std::unique_ptr<SystemThread> worker =
+      Services().system->StartThread([] { EnrollmentThreadProc(nullptr); });
+  if (!worker) {
     // Nothing would ever enable them again: give the controls back to the user.
     EnableInputControls();
+    return;
   }
+  // Nobody waits for the worker: it ends by itself, or with the process.
+  worker->Detach();
 }
 
 void PasteCode() {

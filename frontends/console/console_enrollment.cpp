@@ -2,6 +2,7 @@
 
 #include "base/utf8_text.h"
 #include "enrollment/enrollment_run.h"
+#include "frontends/console/console_output.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
@@ -9,14 +10,13 @@
 
 namespace digital_id {
 
-int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& secureCode,
-                         std::FILE* errors) {
+int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& secureCode) {
   AppState& app = App();
   const bool versionKnown = DetectOsGeneration();
   if (options.settings) {
     const std::optional<std::u16string> path = Utf8ToUtf16(*options.settings);
     if (!path) {
-      std::fprintf(errors, "digital-id-enroll: the settings file name is not UTF-8\n");
+      PrintText(ConsoleStream::Errors, "digital-id-enroll: the settings file name is not UTF-8\n");
       return 2;
     }
     app.settingsPath = *path;
@@ -25,8 +25,8 @@ int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& se
   }
   ReadStartupFlags();
   if (options.machine && app.advanceMode.load() == 0) {
-    std::fprintf(errors,
-                 "digital-id-enroll: --machine needs AdvanceMode=true in the settings file\n");
+    PrintText(ConsoleStream::Errors,
+              "digital-id-enroll: --machine needs AdvanceMode=true in the settings file\n");
     return 2;
   }
   if (CreateMainWindow(nullptr, 0) == 0) {

@@ -1,5 +1,6 @@
 #include "frontends/win32/win32_window_system.h"
 
+#include <mutex>
 #include <vector>
 
 #include "base/wide_text.h"
@@ -82,10 +83,14 @@ int Win32WindowSystem::RunMessageLoop() {
 }
 
 WindowHandle Win32WindowSystem::CreateControl(const ControlDescription& control) {
-  if (!control.font.sharedWithPrevious || fonts_.empty()) {
-    fonts_.push_back(CreateTrebuchetFont(control.font.height));
+  HFONT font = nullptr;
+  {
+    std::lock_guard guard(fontsLock_);
+    if (!control.font.sharedWithPrevious || fonts_.empty()) {
+      fonts_.push_back(CreateTrebuchetFont(control.font.height));
+    }
+    font = fonts_.back().get();
   }
-  const HFONT font = fonts_.back().get();
   const Win32Control kind = Win32ControlFor(control.kind);
   const std::wstring text = ToWide(control.text);
   const Rect& rect = control.rect;

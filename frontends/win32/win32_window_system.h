@@ -6,6 +6,7 @@
 
 #include "frontends/win32/gdi_font.h"
 #include "frontends/win32/win32_main_window.h"
+#include "platform/lock.h"
 #include "platform/window_system.h"
 
 namespace digital_id {
@@ -28,7 +29,7 @@ class Win32WindowSystem : public WindowSystem {
   // CreateWindowExW of a child of the main window with the kind's class and styles (see
   // Win32ControlFor) and the command as its id; a "Trebuchet MS" font created just before it
   // (or the previous control's), EM_LIMITTEXT before the font, BM_SETCHECK after it. The fonts
-  // are kept until this object goes away.
+  // are kept until this object goes away (under a lock, as the thread that calls is not known).
   WindowHandle CreateControl(const ControlDescription& control) override;
   // SetWindowTextW.
   void SetText(WindowHandle control, const std::u16string& text) override;
@@ -54,6 +55,8 @@ class Win32WindowSystem : public WindowSystem {
 
   HINSTANCE instance_ = nullptr;
   MainWindowLink link_;
+  // Guards fonts_.
+  Lock fontsLock_;
   std::vector<FontPtr> fonts_;
 };
 

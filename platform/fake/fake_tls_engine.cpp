@@ -111,8 +111,9 @@ SecStatus FakeSecurityInterface::InitializeSecurityContext(
     consumed += recordSize;
   }
   ++state->nextStep;
+  // As Schannel, incomplete credentials consume nothing and report no extra buffer.
   if (step.status == kSecEOk) state->established = true;
-  if (consumed < size) {
+  if (consumed < size && step.status != kSecIIncompleteCredentials) {
     SecBuffer& extra = input->pBuffers[1];
     extra.BufferType = kSecBufferExtra;
     extra.cbBuffer = static_cast<std::uint32_t>(size - consumed);

@@ -54,7 +54,9 @@ FakeHandshakeStep FakeRejectedCertificateStep();
 // call (no context) answers script step 0 and creates the context; each later call first needs
 // the step's number of whole handshake records at the start of its input (else
 // kSecEIncompleteMessage without using up the step), consumes them, reports the bytes behind
-// them as SECBUFFER_EXTRA and answers the step. After a kSecEOk step the context is established:
+// them as SECBUFFER_EXTRA and answers the step. A kSecIIncompleteCredentials step, as Schannel
+// when the server asks for a client certificate, consumes nothing and reports no extra buffer:
+// the next step expects the same input again. After a kSecEOk step the context is established:
 // records can be encrypted and decrypted and the remote certificate read. Set the script fields
 // before the code under test runs; observations are read under a lock.
 class FakeSecurityInterface : public SecurityInterface {

@@ -2,11 +2,12 @@
 
 #include <schannel.h>
 
+#include <mutex>
 #include <vector>
 
+#include "base/wide_text.h"
 #include "platform/win/cryptoapi_certificate.h"
 #include "platform/win/server_chain_check.h"
-#include "platform/win/win_text.h"
 
 namespace digital_id {
 
@@ -216,7 +217,7 @@ SecStatus SchannelSecurityInterface::DecryptMessage(SecHandle* context, SecBuffe
 }
 
 SecurityInterface* SchannelTlsEngine::InitSecurityInterface() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   PSecurityFunctionTableW table = ::InitSecurityInterfaceW();
   if (table == nullptr) {
     return nullptr;

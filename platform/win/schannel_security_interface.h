@@ -13,9 +13,9 @@
 #undef InitSecurityInterface
 
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/lock.h"
 #include "platform/tls_engine.h"
 
 namespace digital_id {
@@ -59,7 +59,7 @@ class SchannelTlsEngine : public TlsEngine {
   SecurityInterface* InitSecurityInterface() override;
 
  private:
-  std::mutex mutex_;
+  Lock lock_;
   std::unique_ptr<SchannelSecurityInterface> interface_;
 };
 

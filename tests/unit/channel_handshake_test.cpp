@@ -147,16 +147,35 @@ TEST_F(HandshakeTest, FlightThatDoesNotFitTheBufferFailsWhenItIsFull) {
   EXPECT_EQ(Security().LiveContexts(), 0);
 }
 
-TEST_F(HandshakeTest, IncompleteCredentialsKeepTheLoopGoing) {
+TEST_F(HandshakeTest, IncompleteCredentialsCallAgainWithTheSameBytesWithoutReading) {
+  // The server's first flight asks for an optional client certificate; the package answers
+  // incomplete credentials without consuming it, and goes on when called again.
   Security().handshake = {
       script[0], {kSecIIncompleteCredentials, {}, 1, false}, script[1], script[2]};
-  fakes.sockets.QueueReceive(MakeFakeHandshakeRecord("certificate request"));
   fake::QueueServerHandshake(fakes.sockets);
   ASSERT_EQ(PerformHandshake(channel), 1);
   const auto calls = Security().HandshakeCalls();
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[1].status, kSecIIncompleteCredentials);
-  EXPECT_EQ(fakes.sockets.ReceiveLengths().size(), 3u);
+  EXPECT_EQ(calls[1].input, flights[0]);
+  EXPECT_EQ(calls[2].input, flights[0]);
+  EXPECT_EQ(calls[3].input, flights[1]);
+  // One read per server flight: none between the two calls on the first flight.
+  EXPECT_EQ(fakes.sockets.ReceiveLengths().size(), 2u);
+  EXPECT_EQ(fakes.sockets.SentBytes(), fake::Joined({script[0].token, script[1].token}));
+  ExpectNoTokenLeft();
+}
+
+TEST_F(HandshakeTest, IncompleteCredentialsTwiceFailTheHandshake) {
+  const FakeHandshakeStep askForCertificate{kSecIIncompleteCredentials, {}, 1, false};
+  Security().handshake = {script[0], askForCertificate, askForCertificate, script[1], script[2]};
+  fake::QueueServerHandshake(fakes.sockets);
+  EXPECT_EQ(PerformHandshake(channel), 0);
+  ExpectFailureTexts();
+  EXPECT_EQ(Security().HandshakeCalls().size(), 3u);
+  EXPECT_EQ(fakes.sockets.ReceiveLengths().size(), 1u);
+  EXPECT_EQ(Security().LiveContexts(), 0);
+  ExpectNoTokenLeft();
 }
 
 TEST_F(HandshakeTest, FailureWithExtendedErrorSendsTheAlert) {
