@@ -1,4 +1,4 @@
-#include "platform/win/schannel_security_interface.h"
+#include "platform/win/schannel_table.h"
 
 #include <schannel.h>
 
@@ -8,7 +8,7 @@
 #include "platform/win/server_chain_check.h"
 #include "platform/win/win_text.h"
 
-namespace digital_id {
+namespace digital_id::sspi {
 
 namespace {
 
@@ -69,9 +69,8 @@ class NativeBufferList {
 
 }  // namespace
 
-SecStatus SchannelSecurityInterface::AcquireCredentialsHandle(std::uint32_t enabledProtocols,
-                                                              std::uint32_t flags,
-                                                              SecHandle* credential) {
+SecStatus SchannelTable::AcquireCredentialsHandle(std::uint32_t enabledProtocols,
+                                                  std::uint32_t flags, SecHandle* credential) {
   SCHANNEL_CRED schannelCred{};
   schannelCred.dwVersion = SCHANNEL_CRED_VERSION;
   schannelCred.grbitEnabledProtocols = enabledProtocols;
@@ -87,10 +86,11 @@ SecStatus SchannelSecurityInterface::AcquireCredentialsHandle(std::uint32_t enab
   return status;
 }
 
-SecStatus SchannelSecurityInterface::InitializeSecurityContext(
-    SecHandle* credential, SecHandle* context, const std::u16string& targetName,
-    std::uint32_t requirements, SecBufferDesc* input, SecHandle* newContext, SecBufferDesc* output,
-    std::uint32_t* attributes) {
+SecStatus SchannelTable::InitializeSecurityContext(SecHandle* credential, SecHandle* context,
+                                                   const std::u16string& targetName,
+                                                   std::uint32_t requirements, SecBufferDesc* input,
+                                                   SecHandle* newContext, SecBufferDesc* output,
+                                                   std::uint32_t* attributes) {
   ::CredHandle nativeCredential = ToNative(credential != nullptr ? *credential : SecHandle{});
   ::CtxtHandle existing = ToNative(context != nullptr ? *context : SecHandle{});
   ::CtxtHandle created{};
@@ -134,8 +134,8 @@ SecStatus SchannelSecurityInterface::InitializeSecurityContext(
   return verified;
 }
 
-SecStatus SchannelSecurityInterface::VerifyCompletedHandshake(::CtxtHandle* context,
-                                                              const std::wstring& targetName) {
+SecStatus SchannelTable::VerifyCompletedHandshake(::CtxtHandle* context,
+                                                  const std::wstring& targetName) {
   PCCERT_CONTEXT remote = nullptr;
   if (table_->QueryContextAttributesW(context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &remote) !=
           SEC_E_OK ||
@@ -146,22 +146,21 @@ SecStatus SchannelSecurityInterface::VerifyCompletedHandshake(::CtxtHandle* cont
   return VerifyServerChain(server.get(), targetName);
 }
 
-SecStatus SchannelSecurityInterface::FreeContextBuffer(void* buffer) {
+SecStatus SchannelTable::FreeContextBuffer(void* buffer) {
   return table_->FreeContextBuffer(buffer);
 }
 
-SecStatus SchannelSecurityInterface::DeleteSecurityContext(SecHandle* context) {
+SecStatus SchannelTable::DeleteSecurityContext(SecHandle* context) {
   ::CtxtHandle native = ToNative(*context);
   return table_->DeleteSecurityContext(&native);
 }
 
-SecStatus SchannelSecurityInterface::FreeCredentialsHandle(SecHandle* credential) {
+SecStatus SchannelTable::FreeCredentialsHandle(SecHandle* credential) {
   ::CredHandle native = ToNative(*credential);
   return table_->FreeCredentialsHandle(&native);
 }
 
-SecStatus SchannelSecurityInterface::QueryRemoteCertificate(SecHandle* context,
-                                                            CertificatePtr& certificate) {
+SecStatus SchannelTable::QueryRemoteCertificate(SecHandle* context, CertificatePtr& certificate) {
   ::CtxtHandle native = ToNative(*context);
   PCCERT_CONTEXT remote = nullptr;
   const SECURITY_STATUS status =
@@ -173,7 +172,7 @@ SecStatus SchannelSecurityInterface::QueryRemoteCertificate(SecHandle* context,
   return status;
 }
 
-SecStatus SchannelSecurityInterface::QueryStreamSizes(SecHandle* context, StreamSizes* sizes) {
+SecStatus SchannelTable::QueryStreamSizes(SecHandle* context, StreamSizes* sizes) {
   ::CtxtHandle native = ToNative(*context);
   SecPkgContext_StreamSizes nativeSizes{};
   const SECURITY_STATUS status =
@@ -188,10 +187,8 @@ SecStatus SchannelSecurityInterface::QueryStreamSizes(SecHandle* context, Stream
   return status;
 }
 
-SecStatus SchannelSecurityInterface::EncryptMessage(SecHandle* context,
-                                                    std::uint32_t qualityOfProtection,
-                                                    SecBufferDesc* message,
-                                                    std::uint32_t sequenceNumber) {
+SecStatus SchannelTable::EncryptMessage(SecHandle* context, std::uint32_t qualityOfProtection,
+                                        SecBufferDesc* message, std::uint32_t sequenceNumber) {
   ::CtxtHandle native = ToNative(*context);
   NativeBufferList buffers(message);
   const SECURITY_STATUS status =
@@ -200,9 +197,9 @@ SecStatus SchannelSecurityInterface::EncryptMessage(SecHandle* context,
   return status;
 }
 
-SecStatus SchannelSecurityInterface::DecryptMessage(SecHandle* context, SecBufferDesc* message,
-                                                    std::uint32_t sequenceNumber,
-                                                    std::uint32_t* qualityOfProtection) {
+SecStatus SchannelTable::DecryptMessage(SecHandle* context, SecBufferDesc* message,
+                                        std::uint32_t sequenceNumber,
+                                        std::uint32_t* qualityOfProtection) {
   ::CtxtHandle native = ToNative(*context);
   NativeBufferList buffers(message);
   ULONG quality = 0;
@@ -215,16 +212,4 @@ SecStatus SchannelSecurityInterface::DecryptMessage(SecHandle* context, SecBuffe
   return status;
 }
 
-SecurityInterface* SchannelTlsEngine::InitSecurityInterface() {
-  std::lock_guard lock(mutex_);
-  PSecurityFunctionTableW table = ::InitSecurityInterfaceW();
-  if (table == nullptr) {
-    return nullptr;
-  }
-  if (!interface_) {
-    interface_ = std::make_unique<SchannelSecurityInterface>(table);
-  }
-  return interface_.get();
-}
-
-}  // namespace digital_id
+}  // namespace digital_id::sspi

@@ -6,28 +6,25 @@
 #endif
 #include <security.h>
 
-// The security headers map these names to their W forms; the core's methods keep their names.
+// The security headers map these names to their W forms; the table's methods keep their names.
 #undef AcquireCredentialsHandle
 #undef InitializeSecurityContext
 #undef QueryContextAttributes
-#undef InitSecurityInterface
 
-#include <memory>
-#include <mutex>
 #include <string>
 
-#include "platform/tls_engine.h"
+#include "platform/win/sspi/sspi_table.h"
 
-namespace digital_id {
+namespace digital_id::sspi {
 
 // The Schannel package reached through the function table of InitSecurityInterfaceW, behind the
-// core's SecurityInterface. After a handshake that the package reports complete, the server's
+// table the TLS session drives. After a handshake that the package reports complete, the server's
 // chain and name are verified here as well, so a bad certificate fails the handshake even where
 // the package itself does not reject it.
-class SchannelSecurityInterface : public SecurityInterface {
+class SchannelTable : public SspiTable {
  public:
   // Wraps a function table obtained from InitSecurityInterfaceW.
-  explicit SchannelSecurityInterface(PSecurityFunctionTableW table) : table_(table) {}
+  explicit SchannelTable(PSecurityFunctionTableW table) : table_(table) {}
 
   SecStatus AcquireCredentialsHandle(std::uint32_t enabledProtocols, std::uint32_t flags,
                                      SecHandle* credential) override;
@@ -52,15 +49,4 @@ class SchannelSecurityInterface : public SecurityInterface {
   PSecurityFunctionTableW table_;
 };
 
-// The TLS engine package of Windows.
-class SchannelTlsEngine : public TlsEngine {
- public:
-  // InitSecurityInterfaceW; the same interface object on every call, null when it fails.
-  SecurityInterface* InitSecurityInterface() override;
-
- private:
-  std::mutex mutex_;
-  std::unique_ptr<SchannelSecurityInterface> interface_;
-};
-
-}  // namespace digital_id
+}  // namespace digital_id::sspi

@@ -11,8 +11,6 @@
 namespace digital_id::backend_tests {
 namespace {
 
-using X509ReqPtr = std::unique_ptr<X509_REQ, OpenSslDeleter<X509_REQ, X509_REQ_free>>;
-
 std::string Narrow(const std::u16string& text) {
   return std::string(text.begin(), text.end());
 }
@@ -26,30 +24,30 @@ class TestCa {
   TestCa() {
     rootName_ = MakeName({{"CN", "Enrollment Test Root"}});
     intermediateName_ = MakeName({{"CN", "Enrollment Test Issuing CA"}});
-    CertificateRequestForTest root;
+    CertificateProfile root;
     root.subject = rootName_.get();
-    root.subjectKey = rootKey_.get();
-    root.isCa = true;
+    root.publicKey = rootKey_.get();
+    root.signingKey = rootKey_.get();
+    root.extensions = CaExtensions();
     root_ = MakeCertificate(root);
-    CertificateRequestForTest intermediate;
+    CertificateProfile intermediate;
     intermediate.subject = intermediateName_.get();
-    intermediate.subjectKey = intermediateKey_.get();
+    intermediate.publicKey = intermediateKey_.get();
     intermediate.issuer = root_.get();
-    intermediate.issuerKey = rootKey_.get();
-    intermediate.isCa = true;
-    intermediate.serial = 2;
+    intermediate.signingKey = rootKey_.get();
+    intermediate.extensions = CaExtensions();
     intermediate_ = MakeCertificate(intermediate);
   }
 
   // A leaf for the public key, signed by the intermediate.
   X509Ptr Issue(EVP_PKEY* publicKey, const std::string& commonName) {
     const X509NamePtr name = MakeName({{"CN", commonName}});
-    CertificateRequestForTest leaf;
+    CertificateProfile leaf;
     leaf.subject = name.get();
-    leaf.subjectKey = publicKey;
+    leaf.publicKey = publicKey;
     leaf.issuer = intermediate_.get();
-    leaf.issuerKey = intermediateKey_.get();
-    leaf.serial = ++serial_;
+    leaf.signingKey = intermediateKey_.get();
+    leaf.extensions = {{NID_basic_constraints, "CA:FALSE"}};
     return MakeCertificate(leaf);
   }
 
@@ -78,7 +76,6 @@ class TestCa {
   X509NamePtr intermediateName_;
   X509Ptr root_;
   X509Ptr intermediate_;
-  long serial_ = 10;
 };
 
 class OpenSslEnrollmentObjectsTest : public ::testing::Test {

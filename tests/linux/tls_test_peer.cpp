@@ -1,97 +1,25 @@
-#include "tls_test_pki.h"
+#include "tls_test_peer.h"
 
-#include <openssl/pem.h>
-#include <openssl/rsa.h>
-#include <openssl/x509v3.h>
+#include <openssl/err.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
-#include "platform/linux/openssl_handles.h"
+#include "tools/test-server/certificate_variants.h"
+#include "tools/test-server/tls_server_context.h"
 
 namespace digital_id::tls_test {
 
 namespace {
 
-constexpr long kDay = 24L * 3600;
-
-// What one certificate is made of.
-struct CertificatePlan {
-  std::string commonName;
-  const char* subjectAltName = nullptr;  // nullptr for none
-  bool isCa = false;
-  long notBeforeOffset = -kDay;  // seconds from now
-  long notAfterOffset = 30 * kDay;
-};
-
-void Require(bool condition, const char* what) {
+void Require(bool condition, const std::string& what) {
   if (!condition) {
-    throw std::runtime_error(std::string("test PKI: ") + what);
+    throw std::runtime_error("TLS test peer: " + what);
   }
-}
-
-EvpPkeyPtr NewRsaKey() {
-  EvpPkeyPtr key(EVP_RSA_gen(2048));
-  Require(key != nullptr, "RSA key");
-  return key;
-}
-
-// A name of PrintableStrings: C=CA, O=Digital ID Tests, CN=commonName.
-X509NamePtr PrintableName(const std::string& commonName) {
-  X509NamePtr name(X509_NAME_new());
-  Require(name != nullptr, "name");
-  const auto add = [&](const char* field, const std::string& value) {
-    Require(X509_NAME_add_entry_by_txt(name.get(), field, V_ASN1_PRINTABLESTRING,
-                                       reinterpret_cast<const unsigned char*>(value.c_str()), -1,
-                                       -1, 0) == 1,
-            "name entry");
-  };
-  add("C", "CA");
-  add("O", "Digital ID Tests");
-  add("CN", commonName);
-  return name;
-}
-
-void AddExtension(X509* certificate, X509* issuer, int nid, const char* value) {
-  X509V3_CTX context;
-  X509V3_set_ctx(&context, issuer, certificate, nullptr, nullptr, 0);
-  X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
-  Require(extension != nullptr, "extension");
-  const int added = X509_add_ext(certificate, extension, -1);
-  X509_EXTENSION_free(extension);
-  Require(added == 1, "add extension");
-}
-
-// A certificate for key, signed by issuerKey under issuer (itself when issuer is null).
-X509Ptr MakeCertificate(const CertificatePlan& plan, EVP_PKEY* key, X509* issuer,
-                        EVP_PKEY* issuerKey) {
-  static long serial = 1;
-  X509Ptr certificate(X509_new());
-  Require(certificate != nullptr, "certificate");
-  X509* raw = certificate.get();
-  X509_set_version(raw, 2);
-  ASN1_INTEGER_set(X509_get_serialNumber(raw), serial++);
-  X509_gmtime_adj(X509_getm_notBefore(raw), plan.notBeforeOffset);
-  X509_gmtime_adj(X509_getm_notAfter(raw), plan.notAfterOffset);
-  const X509NamePtr subject = PrintableName(plan.commonName);
-  X509_set_subject_name(raw, subject.get());
-  X509_set_issuer_name(raw, issuer != nullptr ? X509_get_subject_name(issuer) : subject.get());
-  X509_set_pubkey(raw, key);
-  X509* signer = issuer != nullptr ? issuer : raw;
-  AddExtension(raw, signer, NID_basic_constraints, plan.isCa ? "critical,CA:TRUE" : "CA:FALSE");
-  AddExtension(
-      raw, signer, NID_key_usage,
-      plan.isCa ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature,keyEncipherment");
-  if (!plan.isCa) {
-    AddExtension(raw, signer, NID_ext_key_usage, "serverAuth");
-  }
-  if (plan.subjectAltName != nullptr) {
-    AddExtension(raw, signer, NID_subject_alt_name, plan.subjectAltName);
-  }
-  Require(X509_sign(raw, issuerKey != nullptr ? issuerKey : key, EVP_sha256()) > 0, "sign");
-  return certificate;
 }
 
 Bytes Der(X509* certificate) {
@@ -103,67 +31,145 @@ Bytes Der(X509* certificate) {
   return bytes;
 }
 
-void WritePem(const std::filesystem::path& path, X509* certificate) {
-  BioPtr file(BIO_new_file(path.c_str(), "w"));
-  Require(file != nullptr && PEM_write_bio_X509(file.get(), certificate) == 1, "write PEM");
-}
-
-void WriteKey(const std::filesystem::path& path, EVP_PKEY* key) {
-  BioPtr file(BIO_new_file(path.c_str(), "w"));
-  Require(file != nullptr &&
-              PEM_write_bio_PrivateKey(file.get(), key, nullptr, nullptr, 0, nullptr, nullptr) == 1,
-          "write key");
-}
-
-std::filesystem::path MakeTemporaryFolder() {
+// A temporary folder that lives as long as the test program.
+std::string MakeTemporaryFolder() {
   std::string pattern =
-      (std::filesystem::temp_directory_path() / "tls-engine-test-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  Require(mkdtemp(buffer.data()) != nullptr, "temporary folder");
-  return std::filesystem::path(buffer.data());
+      (std::filesystem::temp_directory_path() / "tls-session-test-XXXXXX").string();
+  Require(mkdtemp(pattern.data()) != nullptr, "temporary folder");
+  return pattern;
+}
+
+TestPki MakeTestPki() {
+  const std::string folder = MakeTemporaryFolder();
+  bool created = false;
+  std::string error;
+  std::optional<test_server::DemoPki> demo =
+      test_server::LoadOrCreateDemoPki(folder, created, error);
+  std::filesystem::remove_all(folder);
+  Require(demo.has_value(), error);
+  TestPki pki{std::move(*demo), nullptr, nullptr, {}};
+  X509* server = pki.demo.server.certificate.get();
+  EVP_PKEY* issuerKey = pki.demo.issuingCa.key.get();
+  pki.expiredServer =
+      test_server::CopyWithValidity(server, issuerKey, test_server::Validity::Expired, error);
+  pki.wrongNameServer = test_server::CopyForOtherName(server, issuerKey, "wrong.example", error);
+  Require(pki.expiredServer && pki.wrongNameServer, error);
+  pki.rootDer = Der(pki.demo.root.certificate.get());
+  return pki;
 }
 
 }  // namespace
 
 const TestPki& TestPki::Get() {
-  static const TestPki pki;
+  static const TestPki pki = MakeTestPki();
   return pki;
 }
 
-TestPki::TestPki() : folder_(MakeTemporaryFolder()) {
-  const EvpPkeyPtr rootKey = NewRsaKey();
-  const EvpPkeyPtr intermediateKey = NewRsaKey();
-  const EvpPkeyPtr leafKey = NewRsaKey();
-  const char* kLocalNames = "DNS:localhost,IP:127.0.0.1";
-
-  const X509Ptr root = MakeCertificate({"Digital ID Test Root", nullptr, true, -kDay, 3650 * kDay},
-                                       rootKey.get(), nullptr, nullptr);
-  const X509Ptr intermediate =
-      MakeCertificate({"Digital ID Test Issuing CA", nullptr, true, -kDay, 1000 * kDay},
-                      intermediateKey.get(), root.get(), rootKey.get());
-  const auto leaf = [&](const CertificatePlan& plan) {
-    return MakeCertificate(plan, leafKey.get(), intermediate.get(), intermediateKey.get());
-  };
-  const X509Ptr good = leaf({"localhost", kLocalNames});
-  const X509Ptr expired = leaf({"localhost", kLocalNames, false, -60 * kDay, -30 * kDay});
-  const X509Ptr wrongName = leaf({"wrong.example", "DNS:wrong.example,IP:192.0.2.7"});
-  const X509Ptr selfSigned =
-      MakeCertificate({"localhost", kLocalNames}, leafKey.get(), nullptr, nullptr);
-
-  rootDer_ = Der(root.get());
-  goodLeafDer_ = Der(good.get());
-  WriteKey(folder_ / "leaf-key.pem", leafKey.get());
-  WritePem(folder_ / "intermediate.pem", intermediate.get());
-  WritePem(folder_ / "leaf-good.pem", good.get());
-  WritePem(folder_ / "leaf-expired.pem", expired.get());
-  WritePem(folder_ / "leaf-wrong-name.pem", wrongName.get());
-  WritePem(folder_ / "self-signed.pem", selfSigned.get());
+LocalTlsServer::LocalTlsServer(X509* certificate, EVP_PKEY* key, std::vector<X509*> chain,
+                               int minorVersion) {
+  int ends[2] = {-1, -1};
+  Require(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0, "socket pair");
+  server_ = ends[0];
+  client_ = ends[1];
+  timeval bound{10, 0};
+  setsockopt(server_, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+  const test_server::CertifiedKey presented{X509Ptr(X509_dup(certificate)),
+                                            EvpPkeyPtr(EVP_PKEY_dup(key))};
+  std::string error;
+  context_ = test_server::MakeTlsServerContext(presented, chain, error, minorVersion);
+  Require(context_ != nullptr, error);
+  ssl_.reset(SSL_new(context_.get()));
+  Require(ssl_ && SSL_set_fd(ssl_.get(), server_) == 1, "server connection");
 }
 
-TestPki::~TestPki() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
+LocalTlsServer::~LocalTlsServer() {
+  if (handshake_.joinable()) {
+    CloseClientEnd();
+    handshake_.join();
+  }
+  CloseClientEnd();
+  CloseServerEnd();
+}
+
+void LocalTlsServer::StartHandshake(std::string firstMessage) {
+  handshake_ = std::thread([this, firstMessage = std::move(firstMessage)] {
+    accepted_ = SSL_accept(ssl_.get()) == 1;
+    const unsigned long error = ERR_peek_last_error();
+    const int reason = ERR_GET_REASON(error);
+    if (!accepted_ && reason > SSL_AD_REASON_OFFSET && reason < SSL_AD_REASON_OFFSET + 256) {
+      receivedAlert_ = reason - SSL_AD_REASON_OFFSET;
+    }
+    ERR_clear_error();
+    if (accepted_ && !firstMessage.empty()) {
+      SSL_write(ssl_.get(), firstMessage.data(), static_cast<int>(firstMessage.size()));
+    }
+  });
+}
+
+bool LocalTlsServer::FinishHandshake() {
+  if (handshake_.joinable()) {
+    handshake_.join();
+  }
+  return accepted_;
+}
+
+Bytes LocalTlsServer::Seal(std::string_view message) {
+  // The record is written into memory for once; the socket takes the writes again afterwards.
+  BIO* memory = BIO_new(BIO_s_mem());
+  Require(memory != nullptr, "memory BIO");
+  BIO* socket = SSL_get_rbio(ssl_.get());
+  BIO_up_ref(socket);
+  SSL_set0_wbio(ssl_.get(), memory);
+  const int written = SSL_write(ssl_.get(), message.data(), static_cast<int>(message.size()));
+  Bytes record(static_cast<std::size_t>(BIO_ctrl_pending(memory)));
+  if (!record.empty()) {
+    BIO_read(memory, record.data(), static_cast<int>(record.size()));
+  }
+  SSL_set0_wbio(ssl_.get(), socket);
+  Require(written == static_cast<int>(message.size()), "seal");
+  return record;
+}
+
+bool LocalTlsServer::SendRaw(const Bytes& bytes) {
+  return ::send(server_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+         static_cast<ssize_t>(bytes.size());
+}
+
+std::string LocalTlsServer::Read() {
+  std::string content(16384, '\0');
+  const int read = SSL_read(ssl_.get(), content.data(), static_cast<int>(content.size()));
+  ERR_clear_error();
+  content.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+  return content;
+}
+
+void LocalTlsServer::SendCloseNotify() {
+  SSL_shutdown(ssl_.get());
+}
+
+void LocalTlsServer::CloseClientEnd() {
+  if (client_ >= 0) {
+    ::close(client_);
+    client_ = -1;
+  }
+}
+
+void LocalTlsServer::CloseServerEnd() {
+  ssl_.reset();
+  if (server_ >= 0) {
+    ::close(server_);
+    server_ = -1;
+  }
+}
+
+Bytes LocalTlsServer::RawBytesUntilClosed() {
+  Bytes bytes;
+  std::uint8_t chunk[4096];
+  ssize_t count = 0;
+  while ((count = ::recv(server_, chunk, sizeof chunk, 0)) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + count);
+  }
+  return bytes;
 }
 
 }  // namespace digital_id::tls_test

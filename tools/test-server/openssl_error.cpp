@@ -1,4 +1,4 @@
-#include "openssl_handles.h"
+#include "openssl_error.h"
 
 #include <openssl/err.h>
 
