@@ -1,32 +1,13 @@
 #include "anchors/anchor_download.h"
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
+#include "platform/system.h"
 #include "shell/app_state.h"
 #include "shell/settings.h"
 #include "shell/status_lines.h"
 
 namespace digital_id {
-
-void DownloadContext::MarkEnded() {
-  {
-    std::lock_guard lock(mutex_);
-    hasEnded_ = true;
-  }
-  ended_.notify_all();
-}
-
-bool DownloadContext::WaitForEnd(std::uint32_t milliseconds) {
-  std::unique_lock lock(mutex_);
-  if (milliseconds == kInfiniteWait) {
-    ended_.wait(lock, [this] { return hasEnded_; });
-    return true;
-  }
-  return ended_.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                         [this] { return hasEnded_; });
-}
 
 std::uint32_t DownloadThreadProc(DownloadContext& context) {
   try {
@@ -64,23 +45,19 @@ CertificatePtr CertificateFromStream(DownloadStream& stream) {
 // Runs the download thread and waits for it; false when it did not end in time, could not be
 // started, or the platform reported anything but kSOk.
 bool RunDownloadThread(DownloadContext& context, std::uint32_t timeout) {
-  std::thread thread;
-  try {
-    thread = std::thread([&context] {
-      DownloadThreadProc(context);
-      context.MarkEnded();
-    });
-  } catch (...) {
+  const std::unique_ptr<SystemThread> thread =
+      Services().system->StartThread([&context] { DownloadThreadProc(context); });
+  if (!thread) {
     // A thread that failed to start counts as a wait that did not see it end.
     context.callback.RequestAbort();
     return false;
   }
-  const bool endedInTime = context.WaitForEnd(timeout);
+  const bool endedInTime = thread->WaitForEnd(timeout);
   if (!endedInTime) {
     context.callback.RequestAbort();
+    // The context must outlive the thread: wait for its real end.
+    thread->WaitForEnd(kWaitWithoutLimit);
   }
-  // The context must outlive the thread: always wait for its real end.
-  thread.join();
   return endedInTime && context.result == kSOk;
 }
 

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "anchors/anchor_kind.h"
@@ -17,27 +15,15 @@ namespace digital_id {
 inline constexpr std::size_t kUrlChars = 256;
 // Largest anchor content accepted; a certificate is a few kilobytes.
 inline constexpr std::uint64_t kMaxAnchorBytes = 1024 * 1024;
-// DownloadTimeout value that means waiting without limit.
-inline constexpr std::uint32_t kInfiniteWait = 0xFFFFFFFF;
-
-// What the downloading operation shares with its download thread. The thread writes stream and
-// result before it signals its end; the waiting thread reads them only after seeing that end.
+// What the downloading operation shares with its download thread (a SystemThread of the
+// platform). The thread writes stream and result before its body returns; the waiting thread
+// reads them only after SystemThread::WaitForEnd has reported that end, which orders the
+// accesses. url is written before the thread starts; the callback's flag is atomic.
 struct DownloadContext {
   std::unique_ptr<DownloadStream> stream;
   HResult result = kSOk;
   std::u16string url;
   MyBindStatusCallback callback;
-
-  // Marks the download thread's end and wakes the waiting thread.
-  void MarkEnded();
-  // Waits at most milliseconds (kInfiniteWait: without limit) for the thread's end; true when it
-  // ended.
-  bool WaitForEnd(std::uint32_t milliseconds);
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ended_;
-  bool hasEnded_ = false;
 };
 
 // The download thread: fetches context.url through the platform's blocking download with the

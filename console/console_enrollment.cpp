@@ -1,5 +1,7 @@
 #include "console/console_enrollment.h"
 
+#include "console/console_output.h"
+
 #include "enrollment/enrollment_run.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
@@ -9,15 +11,14 @@
 
 namespace digital_id {
 
-int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& secureCode,
-                         std::FILE* errors) {
+int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& secureCode) {
   AppState& app = App();
   const std::optional<std::uint32_t> major = Services().system->OsMajorVersion();
   app.isPostXp = (major && *major >= 6) ? 1 : 0;
   if (options.settings) {
     const std::optional<std::u16string> path = Utf8ToUtf16(*options.settings);
     if (!path) {
-      std::fprintf(errors, "digital-id-enroll: the settings file name is not UTF-8\n");
+      PrintText(ConsoleStream::Errors, "digital-id-enroll: the settings file name is not UTF-8\n");
       return 2;
     }
     app.settingsPath = *path;
@@ -26,8 +27,8 @@ int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& se
   }
   ReadStartupFlags();
   if (options.machine && app.advanceMode.load() == 0) {
-    std::fprintf(errors,
-                 "digital-id-enroll: --machine needs AdvanceMode=true in the settings file\n");
+    PrintText(ConsoleStream::Errors,
+              "digital-id-enroll: --machine needs AdvanceMode=true in the settings file\n");
     return 2;
   }
   if (CreateMainWindow(nullptr, 0) == 0) {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
 
 #include "console/console_enrollment.h"
 #include "console/console_options.h"
+#include "console/console_output.h"
 #include "console/console_window_system.h"
 #include "shell/app_state.h"
 
@@ -19,21 +19,22 @@ int RunConsoleProgram(int argc, const char* const* argv) {
   std::string error;
   const std::optional<ConsoleOptions> options = ParseConsoleOptions(argc, argv, error);
   if (!options) {
-    std::fprintf(stderr, "digital-id-enroll: %s\n\n%s", error.c_str(), ConsoleUsage());
+    PrintText(ConsoleStream::Errors,
+              "digital-id-enroll: " + error + "\n\n" + std::string(ConsoleUsage()));
     return 2;
   }
   if (options->help) {
-    std::fputs(ConsoleUsage(), stdout);
+    PrintText(ConsoleStream::Output, ConsoleUsage());
     return 0;
   }
   std::string line;
   if (!std::getline(std::cin, line)) {
     line.clear();  // no line at all: an empty code, refused as the window refuses it
   }
-  ConsoleWindowSystem windows(stdout);
+  ConsoleWindowSystem windows;
   PlatformServices platform(windows);
   ResetAppState(&platform.Services());
-  const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line), stderr);
+  const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line));
   ResetAppState(nullptr);
   return exitCode;
 }

@@ -1,14 +1,14 @@
 #include "console/console_window_system.h"
 
+#include <mutex>
 #include <string>
 
+#include "console/console_output.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/utf8_text.h"
 
 namespace digital_id {
-
-ConsoleWindowSystem::ConsoleWindowSystem(std::FILE* output) : output_(output) {}
 
 bool ConsoleWindowSystem::CreateMainWindow(const std::u16string& /*title*/, int /*showCommand*/) {
   OnMainWindowCreate();
@@ -16,12 +16,12 @@ bool ConsoleWindowSystem::CreateMainWindow(const std::u16string& /*title*/, int 
 }
 
 int ConsoleWindowSystem::RunMessageLoop() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   return exitCode_;
 }
 
 WindowHandle ConsoleWindowSystem::CreateControl(const ControlCreation& control) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   auto created = std::make_unique<Control>();
   created->text = control.text;
   controls_.push_back(std::move(created));
@@ -29,17 +29,17 @@ WindowHandle ConsoleWindowSystem::CreateControl(const ControlCreation& control) 
 }
 
 void ConsoleWindowSystem::LimitText(WindowHandle edit, int characters) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   if (Control* c = Find(edit)) c->limit = characters;
 }
 
 void ConsoleWindowSystem::SetCheck(WindowHandle radio, int state) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   if (Control* c = Find(radio)) c->check = state;
 }
 
 void ConsoleWindowSystem::SetText(WindowHandle control, const std::u16string& text) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   Control* c = Find(control);
   if (c == nullptr) return;
   c->text = (c->limit > 0 && text.size() > static_cast<std::size_t>(c->limit))
@@ -54,30 +54,29 @@ void ConsoleWindowSystem::SetText(WindowHandle control, const std::u16string& te
   for (std::size_t at = line.find('\n'); at != std::string::npos; at = line.find('\n', at + 2)) {
     line.replace(at, 1, "\\n");
   }
-  std::fprintf(output_, "%s: %s\n", label, line.c_str());
-  std::fflush(output_);
+  PrintText(ConsoleStream::Output, std::string(label) + ": " + line + "\n");
 }
 
 std::u16string ConsoleWindowSystem::GetText(WindowHandle control, std::size_t bufferChars) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   const Control* c = Find(control);
   if (c == nullptr || bufferChars == 0) return {};
   return c->text.substr(0, bufferChars - 1);
 }
 
 void ConsoleWindowSystem::Enable(WindowHandle control, bool enable) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   if (Control* c = Find(control)) c->enabled = enable;
 }
 
 int ConsoleWindowSystem::GetCheck(WindowHandle radio) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   const Control* c = Find(radio);
   return c != nullptr ? c->check : 0;
 }
 
 void ConsoleWindowSystem::PostQuit(int exitCode) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   exitCode_ = exitCode;
 }
 

@@ -1,21 +1,19 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/window_system.h"
 
 namespace digital_id {
 
 // The window system of the command-line front end: controls exist only in memory, and every
-// text set on the status line or the detail line is printed at once as "status: TEXT" or
-// "detail: TEXT" (UTF-8; a line feed inside a text is printed as the two characters \n).
+// text set on the status line or the detail line is printed at once on standard output as
+// "status: TEXT" or "detail: TEXT" (through PrintText; a line feed inside a text is printed as
+// the two characters \n).
 class ConsoleWindowSystem : public WindowSystem {
  public:
-  explicit ConsoleWindowSystem(std::FILE* output);
-
   void RegisterMainWindowClass() override {}
   bool CreateMainWindow(const std::u16string& title, int showCommand) override;
   int RunMessageLoop() override;
@@ -40,8 +38,7 @@ class ConsoleWindowSystem : public WindowSystem {
   };
   Control* Find(WindowHandle handle);
 
-  std::FILE* output_;
-  std::mutex mutex_;
+  Lock lock_;
   std::vector<std::unique_ptr<Control>> controls_;
   int exitCode_ = 0;
 };

@@ -20,7 +20,5 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::string& argument : arguments) {
     pointers.push_back(argument.c_str());
   }
-  // The status and detail lines are printed as UTF-8.
-  SetConsoleOutputCP(CP_UTF8);
   return RunConsoleProgram<WinPlatform>(argc, pointers.data());
 }

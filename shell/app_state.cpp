@@ -1,14 +1,17 @@
 #include "shell/app_state.h"
 
+#include <mutex>
+#include <utility>
+
 namespace digital_id {
 
 std::u16string GuardedText::Get() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   return text_;
 }
 
 void GuardedText::Set(std::u16string text) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard guard(lock_);
   text_ = std::move(text);
 }
 

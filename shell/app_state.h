@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
+#include "platform/lock.h"
 #include "platform/platform.h"
 
 namespace digital_id {
@@ -25,7 +25,7 @@ class GuardedText {
   void Set(std::u16string text);
 
  private:
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::u16string text_;
 };
 

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include <memory>
 #include <string>
 
 #include "enrollment/enrollment_run.h"
@@ -85,10 +86,15 @@ void OnMainWindowCreate() {
 
 void SubmitCode() {
   DisableInputControls();
-  if (!Services().system->StartThread([] { EnrollmentThreadProc(nullptr); })) {
+  std::unique_ptr<SystemThread> worker =
+      Services().system->StartThread([] { EnrollmentThreadProc(nullptr); });
+  if (!worker) {
     // Nothing would ever enable them again: give the controls back to the user.
     EnableInputControls();
+    return;
   }
+  // Nobody waits for the worker: it ends by itself, or with the process.
+  worker->Detach();
 }
 
 void PasteCode() {

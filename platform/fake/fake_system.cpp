@@ -1,5 +1,9 @@
 #include "platform/fake/fake_system.h"
 
+#include <utility>
+
+#include "platform/std_system_thread.h"
+
 namespace digital_id::fake {
 
 FakeSystem::~FakeSystem() {
@@ -31,22 +35,44 @@ void FakeSystem::Sleep(std::uint32_t milliseconds) {
   sleeps_.push_back(milliseconds);
 }
 
-bool FakeSystem::StartThread(std::function<void()> body) {
+// A thread of the fake: an inline body that has already run, or a real thread. Detaching a real
+// one hands it to the FakeSystem, whose WaitForThreads joins it.
+class FakeThread : public SystemThread {
+ public:
+  FakeThread(FakeSystem& system, std::unique_ptr<SystemThread> real)
+      : system_(system), real_(std::move(real)) {}
+
+  bool WaitForEnd(std::uint32_t milliseconds) override {
+    if (detached_) return false;
+    return real_ ? real_->WaitForEnd(milliseconds) : true;
+  }
+  void Detach() override {
+    detached_ = true;
+    if (real_) system_.Adopt(std::move(real_));
+  }
+
+ private:
+  FakeSystem& system_;
+  std::unique_ptr<SystemThread> real_;  // null for an inline body
+  bool detached_ = false;
+};
+
+std::unique_ptr<SystemThread> FakeSystem::StartThread(std::function<void()> body) {
   switch (threadMode) {
     case ThreadMode::Fail:
-      return false;
+      return nullptr;
     case ThreadMode::Inline:
       ++threadsStarted_;
       body();
-      return true;
+      return std::make_unique<FakeThread>(*this, nullptr);
     case ThreadMode::Real: {
-      std::lock_guard lock(mutex_);
+      std::unique_ptr<SystemThread> real = StartStdSystemThread(std::move(body));
+      if (!real) return nullptr;
       ++threadsStarted_;
-      threads_.emplace_back(std::move(body));
-      return true;
+      return std::make_unique<FakeThread>(*this, std::move(real));
     }
   }
-  return false;
+  return nullptr;
 }
 
 void FakeSystem::ComInitialize() {
@@ -62,15 +88,18 @@ std::vector<std::uint32_t> FakeSystem::Sleeps() const {
   return sleeps_;
 }
 
+void FakeSystem::Adopt(std::unique_ptr<SystemThread> thread) {
+  std::lock_guard lock(mutex_);
+  detached_.push_back(std::move(thread));
+}
+
 void FakeSystem::WaitForThreads() {
-  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<SystemThread>> threads;
   {
     std::lock_guard lock(mutex_);
-    threads.swap(threads_);
+    threads.swap(detached_);
   }
-  for (std::thread& t : threads) {
-    if (t.joinable()) t.join();
-  }
+  threads.clear();  // each destructor joins its thread
 }
 
 }  // namespace digital_id::fake

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/system.h"
@@ -14,7 +14,7 @@ namespace digital_id::fake {
 // How FakeSystem::StartThread runs a thread body.
 enum class ThreadMode {
   Inline,  // runs the body before StartThread returns (deterministic unit tests)
-  Real,    // runs it on a real thread, joined by WaitForThreads or the destructor
+  Real,    // runs it on a real thread; a detached one is joined by WaitForThreads or the destructor
   Fail,    // refuses to start it
 };
 
@@ -30,7 +30,7 @@ class FakeSystem : public System {
   std::u16string UserName(std::size_t bufferChars) override;
   std::uint64_t SystemTimeAsFileTime() override;
   void Sleep(std::uint32_t milliseconds) override;
-  bool StartThread(std::function<void()> body) override;
+  std::unique_ptr<SystemThread> StartThread(std::function<void()> body) override;
   void ComInitialize() override;
   void ComUninitialize() override;
 
@@ -47,13 +47,17 @@ class FakeSystem : public System {
   int ComInitializeCount() const { return comInitialized_.load(); }
   int ComUninitializeCount() const { return comUninitialized_.load(); }
   int ThreadsStarted() const { return threadsStarted_.load(); }
-  // Joins every real thread started so far.
+  // Joins every real thread detached so far (the others are joined by their owners).
   void WaitForThreads();
 
  private:
+  friend class FakeThread;
+  // Keeps a detached real thread until WaitForThreads joins it.
+  void Adopt(std::unique_ptr<SystemThread> thread);
+
   mutable std::mutex mutex_;
   std::vector<std::uint32_t> sleeps_;
-  std::vector<std::thread> threads_;
+  std::vector<std::unique_ptr<SystemThread>> detached_;
   std::atomic<int> comInitialized_{0};
   std::atomic<int> comUninitialized_{0};
   std::atomic<int> threadsStarted_{0};

@@ -1,7 +1,9 @@
 #include "platform/linux/file_cert_store.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -15,12 +17,49 @@ namespace {
 
 constexpr const char* kCertificateExtension = ".der";
 constexpr const char* kKeyExtension = ".key";
+constexpr const char* kPendingStore = "REQUEST";
 // Bytes of the SHA-1 thumbprint shown in an entry's name.
 constexpr std::size_t kTagBytes = 8;
 
 std::string CertificateTag(const Certificate& certificate) {
   const Bytes& der = certificate.Encoded();
   return HexPrefix(ComputeDigest(ThumbprintAlgorithm::Sha1, der.data(), der.size()), kTagBytes);
+}
+
+// Every readable certificate of a folder, in store order.
+std::vector<std::unique_ptr<StoredCertificate>> CertificatesIn(const StoreFolder& folder) {
+  std::vector<std::unique_ptr<StoredCertificate>> certificates;
+  const std::string extension = kCertificateExtension;
+  for (const std::string& name : folder.List(extension)) {
+    const auto der = folder.Read(name);
+    if (!der) {
+      continue;
+    }
+    X509Ptr x509 = ParseExactDer(der->data(), der->size());
+    if (!x509) {
+      continue;
+    }
+    certificates.push_back(
+        std::make_unique<StoredCertificate>(std::move(x509), std::move(*der), folder.Path(),
+                                            name.substr(0, name.size() - extension.size())));
+  }
+  return certificates;
+}
+
+// The machine's folder of an anchor store, which a user's lookups in the same store also see
+// (as a user's CA and Root show the machine's certificates on Windows); none for other stores,
+// or when the machine has no such folder. Nothing is created.
+std::vector<StoreFolder> MachineFallbacks(StoreLocation location, const std::string& folderName) {
+  std::vector<StoreFolder> fallbacks;
+  if (location != StoreLocation::CurrentUser || (folderName != "CA" && folderName != "Root")) {
+    return fallbacks;
+  }
+  const auto machine = StoresRoot(StoreLocation::LocalMachine);
+  struct stat info {};
+  if (machine && ::stat((*machine / folderName).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    fallbacks.emplace_back(*machine / folderName);
+  }
+  return fallbacks;
 }
 
 }  // namespace
@@ -43,46 +82,50 @@ std::unique_ptr<FileCertStore> FileCertStore::Open(StoreLocation location,
   if (!CreateStoreFolder(location, folder) || ::access(folder.c_str(), R_OK | W_OK | X_OK) != 0) {
     return nullptr;
   }
-  StoreFolder storeFolder(folder);
-  storeFolder.RemoveStaleTemporaries();
-  return std::make_unique<FileCertStore>(std::move(storeFolder));
+  auto store =
+      std::make_unique<FileCertStore>(StoreFolder(folder), MachineFallbacks(location, *folderName));
+  if (store->HoldsPendingKeys()) {
+    store->folder_.Tidy();
+  } else {
+    store->folder_.Tidy(kKeyExtension, kCertificateExtension);
+  }
+  return store;
 }
 
-FileCertStore::FileCertStore(StoreFolder folder) : folder_(std::move(folder)) {}
+FileCertStore::FileCertStore(StoreFolder folder, std::vector<StoreFolder> fallbacks)
+    : folder_(std::move(folder)), fallbacks_(std::move(fallbacks)) {}
+
+bool FileCertStore::HoldsPendingKeys() const {
+  return folder_.Path().filename() == kPendingStore;
+}
 
 std::vector<std::unique_ptr<StoredCertificate>> FileCertStore::Certificates() const {
-  std::vector<std::unique_ptr<StoredCertificate>> certificates;
-  const std::string extension = kCertificateExtension;
-  for (const std::string& name : folder_.List(extension)) {
-    const auto der = folder_.Read(name);
-    if (!der) {
-      continue;
-    }
-    X509Ptr x509 = ParseExactDer(der->data(), der->size());
-    if (!x509) {
-      continue;
-    }
-    certificates.push_back(
-        std::make_unique<StoredCertificate>(std::move(x509), std::move(*der), folder_.Path(),
-                                            name.substr(0, name.size() - extension.size())));
-  }
-  return certificates;
+  return CertificatesIn(folder_);
 }
 
 CertificatePtr FileCertStore::FindFirstBySubject(const std::u16string& text) {
   const std::u16string wanted = FoldCase(text);
-  for (auto& certificate : Certificates()) {
-    const std::u16string subject = FoldCase(
-        RenderSimpleName(certificate->EncodedSubject(), std::numeric_limits<std::size_t>::max()));
-    if (subject.find(wanted) != std::u16string::npos) {
-      return std::move(certificate);
+  for (std::size_t index = 0; index <= fallbacks_.size(); ++index) {
+    const StoreFolder& folder = index == 0 ? folder_ : fallbacks_[index - 1];
+    for (auto& certificate : CertificatesIn(folder)) {
+      const std::u16string subject = FoldCase(
+          RenderSimpleName(certificate->EncodedSubject(), std::numeric_limits<std::size_t>::max()));
+      if (subject.find(wanted) != std::u16string::npos) {
+        return std::move(certificate);
+      }
     }
   }
   return nullptr;
 }
 
 bool FileCertStore::Add(const Certificate& certificate) {
-  return AddWithKey(certificate, {}).has_value();
+  if (!AddWithKey(certificate, {})) {
+    return false;
+  }
+  if (onAdd_) {
+    onAdd_(certificate);
+  }
+  return true;
 }
 
 bool FileCertStore::Delete(CertificatePtr found) {
@@ -130,19 +173,24 @@ std::optional<std::string> FileCertStore::AddKey(const std::string& tag, const B
 std::vector<StoredKey> FileCertStore::Keys() const {
   std::vector<StoredKey> keys;
   const std::string extension = kKeyExtension;
+  const std::vector<std::string> certificates = folder_.List(kCertificateExtension);
+  const bool alone = HoldsPendingKeys();
   for (const std::string& name : folder_.List(extension)) {
+    std::string stem = name.substr(0, name.size() - extension.size());
+    if (!alone && !std::binary_search(certificates.begin(), certificates.end(),
+                                      stem + kCertificateExtension)) {
+      continue;
+    }
     if (auto pem = folder_.Read(name); pem && !pem->empty()) {
-      keys.push_back({name.substr(0, name.size() - extension.size()), std::move(*pem)});
+      keys.push_back({std::move(stem), std::move(*pem)});
     }
   }
   return keys;
 }
 
 bool FileCertStore::RemoveEntry(const std::string& stem) {
-  // The certificate goes first, so that a key is never left without being findable by it.
-  const bool certificateGone = folder_.Remove(stem + kCertificateExtension);
-  const bool keyGone = folder_.Remove(stem + kKeyExtension);
-  return certificateGone && keyGone;
+  // The certificate goes first: it commits the entry, and a key left alone is ignored.
+  return folder_.Remove({stem + kCertificateExtension, stem + kKeyExtension});
 }
 
 }  // namespace digital_id

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,24 +36,28 @@ struct StoredKey {
 };
 
 // A certificate store kept as a folder of DER files (see StoreFolder for names and writes);
-// a private key lives beside its certificate as "<stem>.key" (PEM, mode 0600).
+// a private key lives beside its certificate as "<stem>.key" (PEM, mode 0600). The key of an
+// entry is written before its certificate, so the certificate file commits the entry: outside
+// the pending store REQUEST, a key without its certificate is the remains of a writer that died,
+// ignored by readers and removed by the next Open.
 class FileCertStore : public CertStore {
  public:
-  // Opens the named store at the location, creating its folder; null when the folder cannot be
-  // created or the user may not write to it.
+  // Opens the named store at the location, creating its folder and tidying what interrupted
+  // writes left; null when the folder cannot be created or the user may not write to it.
   static std::unique_ptr<FileCertStore> Open(StoreLocation location, const std::u16string& name);
-  // A store over an existing folder.
-  explicit FileCertStore(StoreFolder folder);
+  // A store over an existing folder; lookups go on, read-only, in the folders of fallbacks.
+  explicit FileCertStore(StoreFolder folder, std::vector<StoreFolder> fallbacks = {});
 
   // The first certificate in store order whose subject's simple name contains text, ignoring
-  // case; null when none does.
+  // case, looking in this store's own folder first and then in its fallbacks; null when none
+  // does.
   CertificatePtr FindFirstBySubject(const std::u16string& text) override;
   // Adds a copy whatever the store holds; false when the certificate is invalid or the write fails.
   bool Add(const Certificate& certificate) override;
-  // Removes a certificate this store handed out, with its key if it has one.
+  // Removes a certificate this store's own folder handed out, with its key if it has one.
   bool Delete(CertificatePtr found) override;
 
-  // Every certificate of the store, in store order; unreadable files are skipped.
+  // Every certificate of the store's own folder, in store order; unreadable files are skipped.
   std::vector<std::unique_ptr<StoredCertificate>> Certificates() const;
   // True when the store holds a certificate with exactly this DER encoding.
   bool Contains(const Bytes& encoded) const;
@@ -61,15 +66,23 @@ class FileCertStore : public CertStore {
   std::optional<std::string> AddWithKey(const Certificate& certificate, const Bytes& keyPem);
   // Adds a private key alone (PEM, mode 0600) tagged with tag; the entry's stem, or nullopt.
   std::optional<std::string> AddKey(const std::string& tag, const Bytes& keyPem);
-  // Every private key of the store, in store order.
+  // Every private key of the store, in store order (outside REQUEST only keys whose certificate
+  // is beside them).
   std::vector<StoredKey> Keys() const;
   // Removes an entry's certificate and key files; false when one of them stays.
   bool RemoveEntry(const std::string& stem);
   // The folder behind the store.
   const StoreFolder& Folder() const { return folder_; }
+  // Calls observer after each successful Add (not after AddWithKey or AddKey).
+  void OnAdd(std::function<void(const Certificate&)> observer) { onAdd_ = std::move(observer); }
 
  private:
+  // True for the store of pending keys, whose keys stand alone.
+  bool HoldsPendingKeys() const;
+
   StoreFolder folder_;
+  std::vector<StoreFolder> fallbacks_;
+  std::function<void(const Certificate&)> onAdd_;
 };
 
 }  // namespace digital_id

@@ -1,8 +1,11 @@
 #include "platform/linux/ini_profile.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/linux/simple_name.h"
 #include "shell/utf8_text.h"
@@ -11,11 +14,13 @@ namespace digital_id {
 
 namespace {
 
-// Files larger than this are not settings files; reading them would only waste memory.
-constexpr std::streamoff kMaxFileBytes = 4 * 1024 * 1024;
+// Bytes read from the file at a time.
+constexpr std::size_t kChunkBytes = 64 * 1024;
+// Code units kept of one line; the rest of a longer line is dropped (no setting comes near).
+constexpr std::size_t kMaxLineUnits = 64 * 1024;
 
 bool IsBlank(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f';
+  return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f';
 }
 
 std::u16string_view Trim(std::u16string_view text) {
@@ -36,10 +41,84 @@ std::u16string_view Unquote(std::u16string_view value) {
   return value;
 }
 
-std::u16string Utf16Units(const std::string& bytes, std::size_t start, bool bigEndian) {
+// What one line of INI text is.
+struct IniLine {
+  enum class Kind { Ignored, Section, Entry } kind = Kind::Ignored;
+  std::u16string_view name;   // the section name or the key
+  std::u16string_view value;  // the entry's value, trimmed and unquoted
+};
+
+IniLine ParseLine(std::u16string_view raw) {
+  const std::u16string_view line = Trim(raw);
+  if (line.empty() || line.front() == u';' || line.front() == u'#') {
+    return {};
+  }
+  if (line.front() == u'[') {
+    if (const std::size_t close = line.find(u']'); close != std::u16string_view::npos) {
+      return {IniLine::Kind::Section, Trim(line.substr(1, close - 1)), {}};
+    }
+  }
+  const std::size_t equals = line.find(u'=');
+  if (equals == std::u16string_view::npos) {
+    return {};
+  }
+  return {IniLine::Kind::Entry, Trim(line.substr(0, equals)),
+          Unquote(Trim(line.substr(equals + 1)))};
+}
+
+// Looks for one key of one section line by line: only the first section of the name counts.
+class ValueSearch {
+ public:
+  ValueSearch(const std::u16string& section, const std::u16string& key)
+      : section_(FoldCase(section)), key_(FoldCase(key)) {}
+
+  // Takes the next line; true once the search is over (found, or the section has ended).
+  bool Feed(std::u16string_view raw) {
+    const IniLine line = ParseLine(raw);
+    if (line.kind == IniLine::Kind::Section) {
+      if (inSection_) {
+        return true;
+      }
+      inSection_ = FoldCase(std::u16string(line.name)) == section_;
+      return false;
+    }
+    if (inSection_ && line.kind == IniLine::Kind::Entry &&
+        FoldCase(std::u16string(line.name)) == key_) {
+      value_ = std::u16string(line.value);
+      return true;
+    }
+    return false;
+  }
+  // The value found; empty when none was.
+  const std::u16string& Value() const { return value_; }
+
+ private:
+  std::u16string section_;
+  std::u16string key_;
+  bool inSection_ = false;
+  std::u16string value_;
+};
+
+// Calls take(line) for each line of text (ends CR, LF or CR LF) until it answers true.
+template <typename Take>
+void ForEachLine(std::u16string_view text, Take take) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find_first_of(u"\r\n", start);
+    if (end == std::u16string_view::npos) {
+      end = text.size();
+    }
+    if (take(text.substr(start, end - start))) {
+      return;
+    }
+    start = end + (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
+  }
+}
+
+std::u16string Utf16Units(std::string_view bytes, bool bigEndian) {
   std::u16string text;
-  text.reserve((bytes.size() - start) / 2);
-  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
+  text.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto first = static_cast<unsigned char>(bytes[i]);
     const auto second = static_cast<unsigned char>(bytes[i + 1]);
     text.push_back(
@@ -48,81 +127,195 @@ std::u16string Utf16Units(const std::string& bytes, std::size_t start, bool bigE
   return text;
 }
 
-bool ReadFileBytes(const std::u16string& path, std::string& bytes) {
-  std::ifstream file(Utf16ToUtf8(path), std::ios::binary | std::ios::ate);
-  if (!file) {
-    return false;
+// UTF-8 bytes as UTF-16, or each byte as its 8-bit character when they are not UTF-8.
+std::u16string DecodeUtf8OrLatin1(std::string_view bytes) {
+  if (auto utf16 = Utf8ToUtf16(bytes)) {
+    return std::move(*utf16);
   }
-  const std::streamoff size = file.tellg();
-  if (size < 0 || size > kMaxFileBytes) {
-    return false;
-  }
-  file.seekg(0);
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  return std::u16string(bytes.begin(), bytes.end());
 }
+
+// Splits a byte stream into decoded lines, chunk by chunk.
+class StreamLines {
+ public:
+  explicit StreamLines(std::istream& in) : in_(in) {}
+
+  // The next line without its end; nullopt after the last one.
+  std::optional<std::u16string> Next() {
+    for (;;) {
+      if (auto line = TakeLine()) {
+        return line;
+      }
+      if (!Refill()) {
+        if (finished_) {
+          return std::nullopt;
+        }
+        finished_ = true;
+        return Decoded(std::exchange(pending_, std::u16string()));
+      }
+    }
+  }
+
+ private:
+  enum class Encoding { Unknown, Utf8, Utf16Le, Utf16Be };
+
+  // Reads the next chunk into pending_ as code units; false at the end of the stream.
+  bool Refill() {
+    if (!in_) {
+      return false;
+    }
+    std::string chunk(kChunkBytes, '\0');
+    in_.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    chunk.resize(static_cast<std::size_t>(in_.gcount()));
+    if (chunk.empty()) {
+      return false;
+    }
+    if (encoding_ == Encoding::Unknown) {
+      chunk.erase(0, DetectEncoding(chunk));
+    }
+    if (encoding_ == Encoding::Utf8) {
+      // Line ends are ASCII bytes, never part of a UTF-8 sequence: split first, decode per line.
+      pending_.append(chunk.begin(), chunk.end());
+    } else {
+      carry_ += chunk;
+      const std::size_t whole = carry_.size() - carry_.size() % 2;
+      pending_ +=
+          Utf16Units(std::string_view(carry_).substr(0, whole), encoding_ == Encoding::Utf16Be);
+      carry_.erase(0, whole);
+    }
+    return true;
+  }
+
+  // Chooses the encoding by the byte-order mark at the start of the first chunk; the number of
+  // bytes of that mark.
+  std::size_t DetectEncoding(std::string_view chunk) {
+    if (chunk.starts_with("\xFF\xFE")) {
+      encoding_ = Encoding::Utf16Le;
+      return 2;
+    }
+    if (chunk.starts_with("\xFE\xFF")) {
+      encoding_ = Encoding::Utf16Be;
+      return 2;
+    }
+    encoding_ = Encoding::Utf8;
+    return chunk.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  }
+
+  // The first complete line of pending_, when one has ended.
+  std::optional<std::u16string> TakeLine() {
+    if (skipLineFeed_ && !pending_.empty()) {
+      if (pending_.front() == u'\n') {
+        pending_.erase(0, 1);
+      }
+      skipLineFeed_ = false;
+    }
+    const std::size_t end = pending_.find_first_of(u"\r\n");
+    if (end == std::u16string::npos) {
+      // Keep only the start of an overlong line.
+      if (pending_.size() > kMaxLineUnits) {
+        pending_.resize(kMaxLineUnits);
+      }
+      return std::nullopt;
+    }
+    std::u16string line = pending_.substr(0, std::min(end, kMaxLineUnits));
+    skipLineFeed_ = pending_[end] == u'\r';
+    pending_.erase(0, end + 1);
+    return Decoded(std::move(line));
+  }
+
+  // A line's code units decoded: UTF-8 lines were kept as bytes.
+  std::u16string Decoded(std::u16string units) const {
+    if (encoding_ != Encoding::Utf8) {
+      return units;
+    }
+    std::string bytes(units.begin(), units.end());
+    return DecodeUtf8OrLatin1(bytes);
+  }
+
+  std::istream& in_;
+  Encoding encoding_ = Encoding::Unknown;
+  std::u16string pending_;  // code units (bytes, for UTF-8) not yet split into lines
+  std::string carry_;       // an odd byte of UTF-16 waiting for its pair
+  bool skipLineFeed_ = false;
+  bool finished_ = false;
+};
 
 }  // namespace
 
 std::u16string DecodeIniText(const std::string& bytes) {
   if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-    return Utf16Units(bytes, 2, false);
+    return Utf16Units(std::string_view(bytes).substr(2), false);
   }
   if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF') {
-    return Utf16Units(bytes, 2, true);
+    return Utf16Units(std::string_view(bytes).substr(2), true);
   }
   std::string_view body(bytes);
   if (body.starts_with("\xEF\xBB\xBF")) {
     body.remove_prefix(3);
   }
-  if (auto utf16 = Utf8ToUtf16(body)) {
-    return *utf16;
-  }
-  return std::u16string(body.begin(), body.end()) /* each byte as its 8-bit character */;
+  return DecodeUtf8OrLatin1(body);
 }
 
 std::u16string FindIniValue(const std::u16string& text, const std::u16string& section,
                             const std::u16string& key) {
-  const std::u16string wantedSection = FoldCase(section);
-  const std::u16string wantedKey = FoldCase(key);
-  bool inSection = false;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(u'\n', start);
-    if (end == std::u16string::npos) {
-      end = text.size();
-    }
-    const std::u16string_view line = Trim(std::u16string_view(text).substr(start, end - start));
-    start = end + 1;
-    if (line.empty() || line.front() == u';' || line.front() == u'#') {
-      continue;
-    }
-    if (line.front() == u'[') {
-      const std::size_t close = line.find(u']');
-      const std::u16string_view name =
-          Trim(line.substr(1, close == std::u16string_view::npos ? line.size() - 1 : close - 1));
-      inSection = FoldCase(std::u16string(name)) == wantedSection;
-      continue;
-    }
-    const std::size_t equals = line.find(u'=');
-    if (!inSection || equals == std::u16string_view::npos) {
-      continue;
-    }
-    if (FoldCase(std::u16string(Trim(line.substr(0, equals)))) == wantedKey) {
-      return std::u16string(Unquote(Trim(line.substr(equals + 1))));
+  ValueSearch search(section, key);
+  ForEachLine(text, [&](std::u16string_view line) { return search.Feed(line); });
+  return search.Value();
+}
+
+std::u16string FindIniValueInStream(std::istream& in, const std::u16string& section,
+                                    const std::u16string& key) {
+  ValueSearch search(section, key);
+  StreamLines lines(in);
+  while (auto line = lines.Next()) {
+    if (search.Feed(*line)) {
+      break;
     }
   }
-  return {};
+  return search.Value();
+}
+
+const std::u16string* IniSection::Find(const std::u16string& key) const {
+  const std::u16string wanted = FoldCase(key);
+  for (const auto& [name, value] : entries) {
+    if (FoldCase(name) == wanted) {
+      return &value;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<IniSection> ReadIniSections(const std::u16string& text) {
+  std::vector<IniSection> sections;
+  ForEachLine(text, [&](std::u16string_view raw) {
+    const IniLine line = ParseLine(raw);
+    if (line.kind == IniLine::Kind::Section) {
+      sections.push_back({std::u16string(line.name), {}});
+    } else if (line.kind == IniLine::Kind::Entry && !sections.empty()) {
+      sections.back().entries.emplace_back(line.name, line.value);
+    }
+    return false;
+  });
+  return sections;
 }
 
 std::u16string IniProfile::ReadString(const std::u16string& section, const std::u16string& key,
                                       std::size_t bufferChars, const std::u16string& path) {
   try {
-    std::string bytes;
-    if (bufferChars == 0 || path.empty() || !ReadFileBytes(path, bytes)) {
+    if (bufferChars == 0 || path.empty()) {
       return {};
     }
-    std::u16string value = FindIniValue(DecodeIniText(bytes), section, key);
+    // Only a regular file has an end: a device or a pipe reads as a missing file.
+    const std::filesystem::path filePath(Utf16ToUtf8(path));
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(filePath, error)) {
+      return {};
+    }
+    std::ifstream file(filePath, std::ios::binary);
+    if (!file) {
+      return {};
+    }
+    std::u16string value = FindIniValueInStream(file, section, key);
     if (value.size() > bufferChars - 1) {
       value.resize(bufferChars - 1);
     }

@@ -3,7 +3,8 @@
 namespace digital_id {
 
 LinuxPlatform::LinuxPlatform(WindowSystem& windows)
-    : tls_([] { return TrustedRootsFromStores(); }), enrollment_(certificates_) {
+    : tls_([] { return TrustedRootsFromStores(); }), enrollment_(certificates_, &publisher_) {
+  certificates_.SetPublicationHooks(&publisher_);
   platform_.system = &system_;
   platform_.profile = &profile_;
   platform_.windows = &windows;

@@ -2,6 +2,7 @@
 
 #include "platform/linux/curl_download_engine.h"
 #include "platform/linux/file_cert_services.h"
+#include "platform/linux/identity_publisher.h"
 #include "platform/linux/ini_profile.h"
 #include "platform/linux/linux_system.h"
 #include "platform/linux/openssl_enrollment_objects.h"
@@ -13,6 +14,8 @@ namespace digital_id {
 
 // Every Linux service of the core, over the window system a front end supplies. The TLS engine
 // trusts the system's roots plus the Root stores of both locations, read anew per connection.
+// Installed identities and machine anchors are published for other programs (see
+// IdentityPublisher); a front end may show the publication report through SetPublicationSink.
 class LinuxPlatform {
  public:
   explicit LinuxPlatform(WindowSystem& windows);
@@ -21,8 +24,12 @@ class LinuxPlatform {
 
   // The aggregate to install in AppState; valid as long as this object lives.
   Platform& Services() { return platform_; }
+  // Hands each line of the publication report to sink from now on (on the thread that installs;
+  // an empty function for none). The lines always go to the publication log as well.
+  void SetPublicationSink(PublicationSink sink) { publisher_.Report().SetSink(std::move(sink)); }
 
  private:
+  IdentityPublisher publisher_;
   LinuxSystem system_;
   IniProfile profile_;
   FileCertServices certificates_;

@@ -8,11 +8,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/std_system_thread.h"
 #include "shell/utf8_text.h"
 
 namespace digital_id {
@@ -99,15 +99,8 @@ void LinuxSystem::Sleep(std::uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-bool LinuxSystem::StartThread(std::function<void()> body) {
-  try {
-    std::thread(std::move(body)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
-  } catch (...) {
-    return false;
-  }
+std::unique_ptr<SystemThread> LinuxSystem::StartThread(std::function<void()> body) {
+  return StartStdSystemThread(std::move(body));
 }
 
 }  // namespace digital_id

@@ -21,8 +21,8 @@ class LinuxSystem : public System {
   std::uint64_t SystemTimeAsFileTime() override;
   // Blocks the calling thread.
   void Sleep(std::uint32_t milliseconds) override;
-  // Starts a detached thread; false when the system refuses a new thread.
-  bool StartThread(std::function<void()> body) override;
+  // A std::thread with a timed wait for its end; null when the system refuses a new thread.
+  std::unique_ptr<SystemThread> StartThread(std::function<void()> body) override;
   // No COM on Linux: nothing to do.
   void ComInitialize() override {}
   // No COM on Linux: nothing to do.

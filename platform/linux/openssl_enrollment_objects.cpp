@@ -88,10 +88,26 @@ class InstallRollback {
   bool committed_ = false;
 };
 
+// Removes from REQUEST every pending key that My already holds beside its certificate: an
+// installation that was cut short after My received the pair but before the pending copy left
+// REQUEST.
+void RemoveInstalledPendingKeys(FileCertStore& pending, const FileCertStore& personal) {
+  const std::vector<StoredKey> installed = personal.Keys();
+  for (const StoredKey& key : pending.Keys()) {
+    for (const StoredKey& pair : installed) {
+      if (pair.pem == key.pem) {
+        pending.RemoveEntry(key.stem);
+        break;
+      }
+    }
+  }
+}
+
 }  // namespace
 
-OpenSslEnrollmentObjects::OpenSslEnrollmentObjects(FileCertServices& services)
-    : services_(services) {}
+OpenSslEnrollmentObjects::OpenSslEnrollmentObjects(FileCertServices& services,
+                                                   PublicationHooks* hooks)
+    : services_(services), hooks_(hooks) {}
 
 std::u16string OpenSslEnrollmentObjects::CreateRequest(EnrollmentPath /*path*/,
                                                        EnrollmentContext context) {
@@ -134,6 +150,7 @@ std::int32_t OpenSslEnrollmentObjects::InstallResponse(EnrollmentPath /*path*/,
     if (!pending || !personal || !ca) {
       return kEAccessDenied;
     }
+    RemoveInstalledPendingKeys(*pending, *personal);
     const auto match = FindLeaf(certificates, pending->Keys());
     if (!match) {
       return kCryptENotFound;
@@ -166,10 +183,13 @@ std::int32_t OpenSslEnrollmentObjects::InstallResponse(EnrollmentPath /*path*/,
       return kEnrollFail;
     }
     rollback.Commit();
-    return 0;
   } catch (...) {
     return kEnrollFail;
   }
+  if (hooks_ != nullptr) {
+    hooks_->IdentityInstalled(LocationOf(context));
+  }
+  return 0;
 }
 
 }  // namespace digital_id

@@ -23,6 +23,8 @@ struct EntryFile {
 // zero-padded sequence number keeps insertion order and the tag tells copies apart at a glance.
 // Every write goes to a temporary file in the folder that is flushed and then moved into place
 // without replacing anything, so a crash or a failed write never leaves a partial entry file.
+// Every change is made under the folder's FolderLock, so a tidy-up under that lock may remove
+// what a writer killed half-way left behind.
 class StoreFolder {
  public:
   // A folder at path, which must exist.
@@ -32,24 +34,23 @@ class StoreFolder {
   const std::filesystem::path& Path() const { return path_; }
   // Names (without folder) of the entry files with the extension, in store order.
   std::vector<std::string> List(std::string_view extension) const;
-  // Writes the files of one new entry under a fresh stem; the stem, or nullopt when a write
-  // failed (then none of the entry's files is left behind).
+  // Writes the files of one new entry under a fresh stem, in the order given; the stem, or
+  // nullopt when a write failed (then none of the entry's files is left behind).
   std::optional<std::string> AddEntry(const std::string& tag,
                                       const std::vector<EntryFile>& files) const;
-  // Removes a file of the folder; true when it is gone (including when it did not exist).
-  bool Remove(const std::string& name) const;
+  // Removes files of the folder in the order given; true when they are all gone (including
+  // when they did not exist).
+  bool Remove(const std::vector<std::string>& names) const;
   // The whole content of a file of the folder; nullopt when it cannot be read.
   std::optional<Bytes> Read(const std::string& name) const;
-  // Deletes temporary files left behind by writes interrupted long ago.
-  void RemoveStaleTemporaries() const;
+  // Under the folder's lock, removes the temporary files of writes that died, and every entry
+  // file with extension lone whose twin with extension required is missing (the first half of
+  // an entry whose writer died before the second). Empty extensions tidy temporaries only.
+  void Tidy(std::string_view lone = {}, std::string_view required = {}) const;
 
  private:
   // The stem after the highest sequence number in use.
   std::string NextStem(const std::string& tag) const;
-  // Writes one file atomically; false when it exists already or the write fails.
-  bool WriteNew(const std::string& name, const Bytes& content, mode_t mode, bool& exists) const;
-  // Flushes the folder itself so that a rename or unlink survives a crash.
-  void SyncFolder() const;
 
   std::filesystem::path path_;
 };

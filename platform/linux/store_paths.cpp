@@ -17,6 +17,8 @@ namespace {
 
 constexpr const char* kDefaultMachineStores = "/var/lib/digital-id/stores";
 
+}  // namespace
+
 std::optional<std::filesystem::path> HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
     return std::filesystem::path(home);
@@ -30,8 +32,6 @@ std::optional<std::filesystem::path> HomeFolder() {
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<std::filesystem::path> StoresRoot(StoreLocation location) {
   if (location == StoreLocation::LocalMachine) {
@@ -52,6 +52,16 @@ std::optional<std::filesystem::path> StoresRoot(StoreLocation location) {
     return std::nullopt;
   }
   return data / "digital-id" / "stores";
+}
+
+std::optional<std::filesystem::path> DataFolder(StoreLocation location) {
+  const auto stores = StoresRoot(location);
+  if (!stores) {
+    return std::nullopt;
+  }
+  // A relocated machine store given with a final slash still has its real parent.
+  const std::filesystem::path normal = stores->lexically_normal();
+  return (normal.has_filename() ? normal : normal.parent_path()).parent_path();
 }
 
 std::optional<std::string> StoreFolderName(const std::u16string& name) {

@@ -13,6 +13,14 @@ namespace digital_id {
 // machine. Read from the environment at every call; nullopt when no home folder is known.
 std::optional<std::filesystem::path> StoresRoot(StoreLocation location);
 
+// The folder that holds the stores folder of a location, and beside it what the program keeps
+// for other programs (the published identity, the publication log): ~/.local/share/digital-id
+// and /var/lib/digital-id by default. nullopt as StoresRoot.
+std::optional<std::filesystem::path> DataFolder(StoreLocation location);
+
+// The user's home folder: HOME when it is absolute, else the password database's entry.
+std::optional<std::filesystem::path> HomeFolder();
+
 // The folder name of a system store: "CA", "Root", "My" and "REQUEST" whatever their case, other
 // names of letters, digits, '-' and '_' as given; nullopt for any other name.
 std::optional<std::string> StoreFolderName(const std::u16string& name);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win/crypt_digest.h"
 #include "platform/win/cryptoapi_certificate.h"
 #include "platform/win/win_text.h"
 
@@ -113,16 +114,10 @@ CertificatePtr CryptoApiCertServices::CreateFromDer(const std::uint8_t* data, st
 
 Bytes CryptoApiCertServices::Thumbprint(ThumbprintAlgorithm algorithm,
                                         const Certificate& certificate) {
-  const ALG_ID id = algorithm == ThumbprintAlgorithm::Sha256 ? kAlgSha256 : CALG_SHA1;
-  const Bytes& encoded = certificate.Encoded();
-  Bytes digest(32);
-  DWORD size = static_cast<DWORD>(digest.size());
-  if (!CryptHashCertificate(0, id, 0, encoded.data(), static_cast<DWORD>(encoded.size()),
-                            digest.data(), &size)) {
-    return {};
-  }
-  digest.resize(size);
-  return digest;
+  // Never the default provider: on Windows XP it has no SHA-256, and ForceSHA256 asks for
+  // SHA-256 thumbprints there too.
+  return CryptDigest(algorithm == ThumbprintAlgorithm::Sha256 ? kAlgSha256 : CALG_SHA1,
+                     certificate.Encoded());
 }
 
 std::u16string CryptoApiCertServices::NameToSimpleString(const Bytes& encodedName,

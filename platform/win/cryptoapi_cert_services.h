@@ -30,7 +30,7 @@ class CryptoApiCertServices : public CertServices {
                                              const std::u16string& name) override;
   // CertCreateCertificateContext with X509_ASN_ENCODING; null unless all bytes are used.
   CertificatePtr CreateFromDer(const std::uint8_t* data, std::size_t size) override;
-  // CryptHashCertificate with CALG_SHA1 or CALG_SHA_256 and the default provider.
+  // The SHA-1 or SHA-256 digest of the encoding, through CryptDigest (PROV_RSA_AES).
   Bytes Thumbprint(ThumbprintAlgorithm algorithm, const Certificate& certificate) override;
   // CertNameToStrW with CERT_SIMPLE_NAME_STR into bufferChars characters.
   std::u16string NameToSimpleString(const Bytes& encodedName, std::size_t bufferChars) override;

@@ -4,11 +4,12 @@
 
 #include <objbase.h>
 
-#include <system_error>
-#include <thread>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "platform/win/win_text.h"
+#include "platform/win/win_thread.h"
 
 namespace digital_id {
 
@@ -73,14 +74,15 @@ void WinSystem::Sleep(std::uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
-bool WinSystem::StartThread(std::function<void()> body) {
+std::unique_ptr<SystemThread> WinSystem::StartThread(std::function<void()> body) {
   try {
-    std::thread(std::move(body)).detach();
-    return true;
-  } catch (const std::system_error&) {
-    return false;
+    auto thread = std::make_unique<WinThread>();
+    if (!thread->Start(std::move(body))) {
+      return nullptr;
+    }
+    return thread;
   } catch (const std::bad_alloc&) {
-    return false;
+    return nullptr;
   }
 }
 

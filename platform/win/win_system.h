@@ -21,8 +21,8 @@ class WinSystem : public System {
   std::uint64_t SystemTimeAsFileTime() override;
   // Sleep.
   void Sleep(std::uint32_t milliseconds) override;
-  // A detached std::thread; false when the system refuses a new thread.
-  bool StartThread(std::function<void()> body) override;
+  // A WinThread (CreateThread, waits with WaitForSingleObject); null when CreateThread fails.
+  std::unique_ptr<SystemThread> StartThread(std::function<void()> body) override;
   // CoInitializeEx(NULL, COINIT_APARTMENTTHREADED); the result is not looked at.
   void ComInitialize() override;
   // CoUninitialize.

@@ -1,5 +1,6 @@
 #include "platform/win/win_window_system.h"
 
+#include <mutex>
 #include <vector>
 
 #include "platform/win/win_text.h"
@@ -93,7 +94,7 @@ void* WinWindowSystem::CreateControlFont(int fontHeight) {
     return nullptr;
   }
   HFONT handle = font.get();
-  std::lock_guard lock(fontsMutex_);
+  std::lock_guard guard(fontsLock_);
   fonts_.push_back(std::move(font));
   return handle;
 }

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 #include <type_traits>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/window_system.h"
 
 namespace digital_id {
@@ -63,7 +63,7 @@ class WinWindowSystem : public WindowSystem {
 
  private:
   HWND mainWindow_ = nullptr;
-  std::mutex fontsMutex_;
+  Lock fontsLock_;
   std::vector<FontPtr> fonts_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <openssl/ec.h>
+#include <openssl/pkcs7.h>
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,18 +64,75 @@ ScratchFolder::~ScratchFolder() {
 }
 
 ScopedStoreEnvironment::ScopedStoreEnvironment()
-    : oldXdg_(GetEnv("XDG_DATA_HOME")), oldMachine_(GetEnv("DIGITAL_ID_MACHINE_STORES")) {
-  ::setenv("XDG_DATA_HOME", (Root() + "/user-data").c_str(), 1);
+    : oldHome_(GetEnv("HOME")),
+      oldXdg_(GetEnv("XDG_DATA_HOME")),
+      oldMachine_(GetEnv("DIGITAL_ID_MACHINE_STORES")) {
+  // Nothing a test publishes may reach the real home of the user running it.
+  ::setenv("HOME", Home().c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (Home() + "/.local/share").c_str(), 1);
   ::setenv("DIGITAL_ID_MACHINE_STORES", (Root() + "/machine").c_str(), 1);
 }
 
 ScopedStoreEnvironment::~ScopedStoreEnvironment() {
+  RestoreEnv("HOME", oldHome_);
   RestoreEnv("XDG_DATA_HOME", oldXdg_);
   RestoreEnv("DIGITAL_ID_MACHINE_STORES", oldMachine_);
 }
 
+ScopedVariable::ScopedVariable(const char* name, const std::string& value)
+    : name_(name), old_(GetEnv(name)) {
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedVariable::~ScopedVariable() {
+  RestoreEnv(name_, old_);
+}
+
+TestCa::TestCa() : rootKey_(MakeEcKey()), intermediateKey_(MakeEcKey()) {
+  const X509NamePtr rootName = MakeName({{"CN", "Enrollment Test Root"}});
+  const X509NamePtr intermediateName = MakeName({{"CN", "Enrollment Test Issuing CA"}});
+  CertificateProfile root;
+  root.subject = rootName.get();
+  root.publicKey = rootKey_.get();
+  root.signingKey = rootKey_.get();
+  root.extensions = CaExtensions();
+  root_ = MakeCertificate(root);
+  CertificateProfile intermediate;
+  intermediate.subject = intermediateName.get();
+  intermediate.publicKey = intermediateKey_.get();
+  intermediate.issuer = root_.get();
+  intermediate.signingKey = rootKey_.get();
+  intermediate.extensions = CaExtensions();
+  intermediate_ = MakeCertificate(intermediate);
+}
+
+X509Ptr TestCa::Issue(EVP_PKEY* publicKey, const std::string& commonName) {
+  const X509NamePtr name = MakeName({{"CN", commonName}});
+  CertificateProfile leaf;
+  leaf.subject = name.get();
+  leaf.publicKey = publicKey;
+  leaf.issuer = intermediate_.get();
+  leaf.signingKey = intermediateKey_.get();
+  leaf.extensions = {{NID_basic_constraints, "CA:FALSE"}};
+  return MakeCertificate(leaf);
+}
+
+Bytes TestCa::ChainResponse(X509* leaf) {
+  Pkcs7Ptr pkcs7(PKCS7_new());
+  bool built = pkcs7 && PKCS7_set_type(pkcs7.get(), NID_pkcs7_signed) == 1 &&
+               PKCS7_content_new(pkcs7.get(), NID_pkcs7_data) == 1;
+  for (X509* certificate : {leaf, intermediate_.get(), root_.get()}) {
+    built = built && PKCS7_add_certificate(pkcs7.get(), certificate) == 1;
+  }
+  unsigned char* der = nullptr;
+  const int length = built ? i2d_PKCS7(pkcs7.get(), &der) : -1;
+  Bytes bytes(der, der + std::max(length, 0));
+  OPENSSL_free(der);
+  return bytes;
+}
+
 std::string ScopedStoreEnvironment::UserStore(const std::string& name) const {
-  return Root() + "/user-data/digital-id/stores/" + name;
+  return UserData() + "/stores/" + name;
 }
 
 std::string ScopedStoreEnvironment::MachineStore(const std::string& name) const {

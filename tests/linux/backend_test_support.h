@@ -32,8 +32,8 @@ class ScratchFolder {
   std::string path_;
 };
 
-// Points XDG_DATA_HOME and DIGITAL_ID_MACHINE_STORES into a scratch folder for its lifetime and
-// restores the previous values afterwards.
+// Points HOME, XDG_DATA_HOME and DIGITAL_ID_MACHINE_STORES into a scratch folder for its lifetime
+// and restores the previous values afterwards.
 class ScopedStoreEnvironment {
  public:
   ScopedStoreEnvironment();
@@ -47,13 +47,31 @@ class ScopedStoreEnvironment {
   std::string UserStore(const std::string& name) const;
   // Folder of a named store at the local-machine location.
   std::string MachineStore(const std::string& name) const;
+  // The home folder (HOME).
+  std::string Home() const { return Root() + "/home"; }
+  // The user's data folder of the program (beside the user's stores).
+  std::string UserData() const { return Home() + "/.local/share/digital-id"; }
   // Every file below Root() with its size, as "relative/path:size", sorted.
   std::vector<std::string> Snapshot() const;
 
  private:
   ScratchFolder scratch_;
+  std::optional<std::string> oldHome_;
   std::optional<std::string> oldXdg_;
   std::optional<std::string> oldMachine_;
+};
+
+// Sets an environment variable for its lifetime and restores the previous value afterwards.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::string& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 // Names and certificates come from the test PKI's one builder.
@@ -75,6 +93,25 @@ X509Ptr MakeCertificate(const CertificateProfile& profile);
 Bytes CertificateDer(X509* certificate);
 // A self-signed CA certificate with a single common name (and a fresh EC key).
 X509Ptr MakeSelfSigned(const std::string& commonName);
+
+// A root and an intermediate CA (EC keys) that issue leaf certificates for requests.
+class TestCa {
+ public:
+  TestCa();
+  // A leaf for the public key, signed by the intermediate.
+  X509Ptr Issue(EVP_PKEY* publicKey, const std::string& commonName);
+  // A certs-only PKCS #7 of the leaf and the chain (intermediate, root), as DER.
+  Bytes ChainResponse(X509* leaf);
+
+  X509* Root() const { return root_.get(); }
+  X509* Intermediate() const { return intermediate_.get(); }
+
+ private:
+  EvpPkeyPtr rootKey_;
+  EvpPkeyPtr intermediateKey_;
+  X509Ptr root_;
+  X509Ptr intermediate_;
+};
 
 // Runs a shell command; its exit status and standard output.
 std::pair<int, std::string> RunCommand(const std::string& command);

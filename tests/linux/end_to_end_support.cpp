@@ -164,8 +164,9 @@ ClientSite EndToEndTest::NewSite(const std::string& name) {
   return site;
 }
 
-EnrollOutcome EndToEndTest::Enroll(const ClientSite& site, const std::string& line,
-                                   const std::vector<std::string>& arguments) {
+EnrollOutcome EndToEndTest::Enroll(
+    const ClientSite& site, const std::string& line, const std::vector<std::string>& arguments,
+    const std::vector<std::pair<std::string, std::string>>& environment) {
   EnrollInvocation invocation;
   invocation.input = line + "\n";
   invocation.arguments = arguments;
@@ -173,6 +174,8 @@ EnrollOutcome EndToEndTest::Enroll(const ClientSite& site, const std::string& li
   invocation.environment = {{"XDG_DATA_HOME", site.userData},
                             {"DIGITAL_ID_MACHINE_STORES", site.machineStores},
                             {"HOME", site.userData}};
+  invocation.environment.insert(invocation.environment.end(), environment.begin(),
+                                environment.end());
   return RunEnroll(invocation);
 }
 

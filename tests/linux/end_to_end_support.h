@@ -77,9 +77,11 @@ class EndToEndTest : public ::testing::Test {
   bool StartServer(const std::vector<std::string>& arguments);
   // A new site named name with a copy of the server's app.ini.
   ClientSite NewSite(const std::string& name);
-  // Runs digital-id-enroll in a site with one line of input and extra arguments.
+  // Runs digital-id-enroll in a site with one line of input, extra arguments and extra
+  // environment variables.
   EnrollOutcome Enroll(const ClientSite& site, const std::string& line,
-                       const std::vector<std::string>& arguments = {});
+                       const std::vector<std::string>& arguments = {},
+                       const std::vector<std::pair<std::string, std::string>>& environment = {});
   // Waits until the server logged the end of the connection of code (the client may exit first).
   bool WaitForClosed(const std::string& code);
   // True when the server's events hold line.

@@ -77,7 +77,8 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 pid_t Spawn(const EnrollInvocation& invocation, const Pipe& input, const Pipe& output,
             const Pipe& errors) {
-  std::vector<std::string> arguments = {ENROLL_PATH};
+  std::vector<std::string> arguments = invocation.wrapper;
+  arguments.push_back(ENROLL_PATH);
   arguments.insert(arguments.end(), invocation.arguments.begin(), invocation.arguments.end());
   std::vector<std::string> environment = ChildEnvironment(invocation.environment);
   std::vector<char*> argv = Pointers(arguments);
@@ -91,7 +92,7 @@ pid_t Spawn(const EnrollInvocation& invocation, const Pipe& input, const Pipe& o
     posix_spawn_file_actions_addchdir_np(&actions, invocation.workingFolder.c_str());
   }
   pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }

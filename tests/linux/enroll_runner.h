@@ -16,6 +16,8 @@ struct EnrollInvocation {
   std::vector<std::string> arguments;  // after the program name
   std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
   std::string workingFolder;                                     // the child's current folder
+  std::vector<std::string> wrapper;  // a program (found in PATH) and its arguments that run
+                                     // digital-id-enroll, e.g. strace; empty: run it directly
 };
 
 // What one run of digital-id-enroll gave.

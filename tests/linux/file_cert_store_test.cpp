@@ -101,11 +101,24 @@ TEST_F(FileCertStoreTest, StoresOfTheTwoLocationsAreSeparateAndReopenWithTheirCo
   EXPECT_TRUE(reopened->FindFirstBySubject(u"machine"));
   auto user = services.OpenSystemStore(StoreLocation::CurrentUser, u"Root");
   ASSERT_TRUE(user);
-  EXPECT_FALSE(user->FindFirstBySubject(u"machine"));
   EXPECT_EQ(FolderEntries(environment.MachineStore("Root")).size(), 1u);
 
-  const X509Ptr userRoot = MakeSelfSigned("User Root");
+  // A user's Root shows the machine's certificates after the user's own, read-only.
+  const X509Ptr userRoot = MakeSelfSigned("User Root Machine");
   ASSERT_TRUE(user->Add(*Load(userRoot.get())));
+  EXPECT_EQ(FolderEntries(environment.UserStore("Root")).size(), 1u);
+  EXPECT_EQ(FolderEntries(environment.MachineStore("Root")).size(), 1u);
+  EXPECT_EQ(SubjectOf(*user->FindFirstBySubject(u"machine")), u"User Root Machine");
+  auto seenFromUser = user->FindFirstBySubject(u"machine root");
+  ASSERT_TRUE(seenFromUser);
+  EXPECT_EQ(seenFromUser->Encoded(), CertificateDer(root.get()));
+  EXPECT_FALSE(user->Delete(std::move(seenFromUser)));
+  EXPECT_EQ(FolderEntries(environment.MachineStore("Root")).size(), 1u);
+  // Stores other than CA and Root keep to their location.
+  auto machineMy = services.OpenSystemStore(StoreLocation::LocalMachine, u"My");
+  ASSERT_TRUE(machineMy && machineMy->Add(*Load(root.get())));
+  EXPECT_FALSE(
+      services.OpenSystemStore(StoreLocation::CurrentUser, u"My")->FindFirstBySubject(u""));
   const std::vector<Bytes> trusted = TrustedRootsFromStores();
   ASSERT_EQ(trusted.size(), 2u);
   EXPECT_EQ(trusted[0], CertificateDer(userRoot.get()));
@@ -232,6 +245,31 @@ TEST_F(FileCertStoreTest, AStoreWithoutWriteRightsDoesNotOpen) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "1: existing store opened, 2: new store created, 3: no drop";
   EXPECT_TRUE(services.OpenSystemStore(StoreLocation::LocalMachine, u"CA"));
+}
+
+TEST_F(FileCertStoreTest, AKeyLeftWithoutItsCertificateIsIgnoredAndTidiedAwayButPendingKeysStay) {
+  const X509Ptr certificate = MakeSelfSigned("Complete Pair");
+  const Bytes keyPem = {'k', 'e', 'y'};
+  auto personal = services.OpenFileStore(StoreLocation::CurrentUser, u"My");
+  auto pending = services.OpenFileStore(StoreLocation::CurrentUser, u"REQUEST");
+  ASSERT_TRUE(personal && pending);
+  const auto pair = personal->AddWithKey(*Load(certificate.get()), keyPem);
+  ASSERT_TRUE(pair);
+  ASSERT_TRUE(pending->AddKey("pending", keyPem));
+  // What a writer killed between the key and the certificate leaves, and a temporary file.
+  const std::string my = environment.UserStore("My");
+  ASSERT_TRUE(WriteFile(my + "/0000000009-0123456789abcdef.key", "orphan"));
+  ASSERT_TRUE(WriteFile(my + "/.tmp-AbCdEf", "half"));
+
+  const auto keys = personal->Keys();
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].stem, *pair);
+  EXPECT_EQ(personal->Certificates().size(), 1u);
+
+  ASSERT_TRUE(services.OpenFileStore(StoreLocation::CurrentUser, u"My"));
+  EXPECT_EQ(FolderEntries(my), (std::vector<std::string>{*pair + ".der", *pair + ".key"}));
+  ASSERT_TRUE(services.OpenFileStore(StoreLocation::CurrentUser, u"REQUEST"));
+  EXPECT_EQ(pending->Keys().size(), 1u);
 }
 
 }  // namespace

@@ -44,7 +44,8 @@ TEST_F(IniProfileTest, NamesIgnoreCaseTheFirstOccurrenceWinsAndValuesAreTrimmedA
   EXPECT_EQ(Read(u"AppSettings", u"Mixed", "app.ini"), u"\"unbalanced'");
   EXPECT_EQ(Read(u"AppSettings", u"Empty", "app.ini"), u"");
   EXPECT_EQ(Read(u"AppSettings", u"Equals", "app.ini"), u"a=b");
-  EXPECT_EQ(Read(u"AppSettings", u"CAAddress", "app.ini"), u"later.example");
+  // A second section of the same name is ignored.
+  EXPECT_EQ(Read(u"AppSettings", u"CAAddress", "app.ini"), u"");
   EXPECT_EQ(Read(u"Other", u"Language", "app.ini"), u"EN");
 }
 
@@ -79,6 +80,40 @@ TEST_F(IniProfileTest, Utf16AndUtf8FilesWithByteOrderMarksAreRead) {
   ASSERT_TRUE(WriteFile(folder.Path() + "/r\xC3\xA9glages.ini", "[AppSettings]\nLanguage=FR\n"));
   EXPECT_EQ(profile.ReadString(u"AppSettings", u"Language", 4, PathOf("r") + u"\u00E9glages.ini"),
             u"FR");
+}
+
+TEST_F(IniProfileTest, LinesEndAtAnyLineBreakUnclosedHeadersAreNoSectionsAndLargeFilesAreRead) {
+  ASSERT_TRUE(
+      WriteFile(folder.Path() + "/cr.ini", "[AppSettings]\rLanguage=FR\rCAIssuer=Issuer\r"));
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "cr.ini"), u"FR");
+  EXPECT_EQ(Read(u"AppSettings", u"CAIssuer", "cr.ini"), u"Issuer");
+  ASSERT_TRUE(WriteFile(folder.Path() + "/mixed.ini", "[AppSettings]\r\nA=1\rB=2\nC=3"));
+  EXPECT_EQ(Read(u"AppSettings", u"A", "mixed.ini"), u"1");
+  EXPECT_EQ(Read(u"AppSettings", u"B", "mixed.ini"), u"2");
+  EXPECT_EQ(Read(u"AppSettings", u"C", "mixed.ini"), u"3");
+
+  // "[Other" is an ordinary line: B still belongs to AppSettings. "[AppSettings" opens nothing.
+  ASSERT_TRUE(WriteFile(folder.Path() + "/unclosed.ini",
+                        "[AppSettings]\nA=1\n[Other\nB=2\n[AppSettings\nC=3\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"B", "unclosed.ini"), u"2");
+  EXPECT_EQ(Read(u"AppSettings", u"C", "unclosed.ini"), u"3");
+  EXPECT_EQ(Read(u"Other", u"B", "unclosed.ini"), u"");
+  ASSERT_TRUE(WriteFile(folder.Path() + "/never.ini", "[AppSettings\nLanguage=FR\n"));
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "never.ini"), u"");
+
+  // A file of more than 4 MiB: keys before and after the bulk are found.
+  const std::string filler(100, 'x');
+  std::string big = "[AppSettings]\nLanguage=FR\n";
+  while (big.size() < 5 * 1024 * 1024) {
+    big += "; " + filler + "\n";
+  }
+  big += "CAIssuer=After The Bulk\n[Later]\nKey=V\n";
+  ASSERT_TRUE(WriteFile(folder.Path() + "/big.ini", big));
+  EXPECT_EQ(Read(u"AppSettings", u"Language", "big.ini"), u"FR");
+  EXPECT_EQ(Read(u"AppSettings", u"CAIssuer", "big.ini"), u"After The Bulk");
+  EXPECT_EQ(Read(u"Later", u"Key", "big.ini"), u"V");
+  // Something that is not a regular file reads as missing.
+  EXPECT_EQ(profile.ReadString(u"AppSettings", u"Language", 10, u"/dev/zero"), u"");
 }
 
 }  // namespace

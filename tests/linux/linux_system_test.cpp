@@ -47,14 +47,52 @@ TEST(LinuxSystemTest, SystemTimeIsAUtcFileTime) {
   EXPECT_LE(now, after);
 }
 
-TEST(LinuxSystemTest, StartedThreadRunsItsBody) {
+TEST(LinuxSystemTest, StartedThreadIsWaitedForWithAndWithoutLimit) {
+  LinuxSystem system;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  int result = 0;
+  std::unique_ptr<SystemThread> thread = system.StartThread([released, &result] {
+    released.wait();
+    result = 42;
+  });
+  ASSERT_NE(thread, nullptr);
+  // A body that cannot return yet is not seen to end, however often it is asked.
+  EXPECT_FALSE(thread->WaitForEnd(0));
+  EXPECT_FALSE(thread->WaitForEnd(1));
+  release.set_value();
+  ASSERT_TRUE(thread->WaitForEnd(kWaitWithoutLimit));
+  EXPECT_EQ(result, 42);  // what the body wrote is visible after the wait
+  EXPECT_TRUE(thread->WaitForEnd(0));
+  system.ComInitialize();
+  system.ComUninitialize();
+}
+
+TEST(LinuxSystemTest, DetachedThreadRunsOnAfterItsObjectIsGone) {
   LinuxSystem system;
   auto done = std::make_shared<std::promise<int>>();
   auto result = done->get_future();
-  ASSERT_TRUE(system.StartThread([done] { done->set_value(42); }));
+  std::unique_ptr<SystemThread> thread = system.StartThread([done] { done->set_value(42); });
+  ASSERT_NE(thread, nullptr);
+  thread->Detach();
+  EXPECT_FALSE(thread->WaitForEnd(0));
+  thread.reset();
   EXPECT_EQ(result.get(), 42);
-  system.ComInitialize();
-  system.ComUninitialize();
+}
+
+TEST(LinuxSystemTest, DestroyingTheThreadWaitsForItsBody) {
+  LinuxSystem system;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  bool ended = false;
+  std::unique_ptr<SystemThread> thread = system.StartThread([released, &ended] {
+    released.wait();
+    ended = true;
+  });
+  ASSERT_NE(thread, nullptr);
+  release.set_value();
+  thread.reset();
+  EXPECT_TRUE(ended);  // read without a race: the destructor joined the thread
 }
 
 }  // namespace

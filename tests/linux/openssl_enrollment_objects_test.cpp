@@ -18,66 +18,6 @@ std::u16string Wide(const std::string& text) {
   return std::u16string(text.begin(), text.end());
 }
 
-// A root and an intermediate CA that issue leaf certificates for requests.
-class TestCa {
- public:
-  TestCa() {
-    rootName_ = MakeName({{"CN", "Enrollment Test Root"}});
-    intermediateName_ = MakeName({{"CN", "Enrollment Test Issuing CA"}});
-    CertificateProfile root;
-    root.subject = rootName_.get();
-    root.publicKey = rootKey_.get();
-    root.signingKey = rootKey_.get();
-    root.extensions = CaExtensions();
-    root_ = MakeCertificate(root);
-    CertificateProfile intermediate;
-    intermediate.subject = intermediateName_.get();
-    intermediate.publicKey = intermediateKey_.get();
-    intermediate.issuer = root_.get();
-    intermediate.signingKey = rootKey_.get();
-    intermediate.extensions = CaExtensions();
-    intermediate_ = MakeCertificate(intermediate);
-  }
-
-  // A leaf for the public key, signed by the intermediate.
-  X509Ptr Issue(EVP_PKEY* publicKey, const std::string& commonName) {
-    const X509NamePtr name = MakeName({{"CN", commonName}});
-    CertificateProfile leaf;
-    leaf.subject = name.get();
-    leaf.publicKey = publicKey;
-    leaf.issuer = intermediate_.get();
-    leaf.signingKey = intermediateKey_.get();
-    leaf.extensions = {{NID_basic_constraints, "CA:FALSE"}};
-    return MakeCertificate(leaf);
-  }
-
-  // A certs-only PKCS #7 of the leaf and the chain, as DER.
-  Bytes ChainResponse(X509* leaf) {
-    Pkcs7Ptr pkcs7(PKCS7_new());
-    EXPECT_EQ(PKCS7_set_type(pkcs7.get(), NID_pkcs7_signed), 1);
-    EXPECT_EQ(PKCS7_content_new(pkcs7.get(), NID_pkcs7_data), 1);
-    for (X509* certificate : {leaf, intermediate_.get(), root_.get()}) {
-      EXPECT_EQ(PKCS7_add_certificate(pkcs7.get(), certificate), 1);
-    }
-    unsigned char* der = nullptr;
-    const int length = i2d_PKCS7(pkcs7.get(), &der);
-    Bytes bytes(der, der + std::max(length, 0));
-    OPENSSL_free(der);
-    return bytes;
-  }
-
-  X509* Root() const { return root_.get(); }
-  X509* Intermediate() const { return intermediate_.get(); }
-
- private:
-  EvpPkeyPtr rootKey_ = MakeEcKey();
-  EvpPkeyPtr intermediateKey_ = MakeEcKey();
-  X509NamePtr rootName_;
-  X509NamePtr intermediateName_;
-  X509Ptr root_;
-  X509Ptr intermediate_;
-};
-
 class OpenSslEnrollmentObjectsTest : public ::testing::Test {
  protected:
   // The request decoded from the Base64 text the objects returned.

@@ -118,6 +118,8 @@ ServerProcess::ServerProcess(const std::string& folder, const std::vector<std::s
         httpPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(10)));
       if (line.rfind("tls-port ", 0) == 0)
         tlsPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(9)));
+      if (line.rfind("client-auth-port ", 0) == 0)
+        clientAuthPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(17)));
       if (line == "ready") ready_ = true;
     }
   }

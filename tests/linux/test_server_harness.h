@@ -58,6 +58,8 @@ class ServerProcess {
   const std::vector<std::string>& Lines() const { return lines_; }
   std::uint16_t HttpPort() const { return httpPort_; }
   std::uint16_t TlsPort() const { return tlsPort_; }
+  // The HTTPS port that requires a client certificate.
+  std::uint16_t ClientAuthPort() const { return clientAuthPort_; }
   // Sends signal and returns the exit code, or -1 when the process was killed or did not end
   // within a generous bound.
   int Stop(int signal);
@@ -73,6 +75,7 @@ class ServerProcess {
   std::vector<std::string> lines_;
   std::uint16_t httpPort_ = 0;
   std::uint16_t tlsPort_ = 0;
+  std::uint16_t clientAuthPort_ = 0;
 };
 
 // Runs the server binary with arguments only, and returns its exit code.

@@ -59,11 +59,13 @@ TEST_F(TestServerTest, ServesAnchorsAsDerKeepsThemAcrossRestartsAndAnswers404Oth
   std::string firstRoot;
   {
     auto server = Start({"--code", "A-1"});
-    ASSERT_EQ(server->Lines().size(), 3u);
+    ASSERT_EQ(server->Lines().size(), 4u);
     EXPECT_EQ(server->Lines()[0], "http-port " + std::to_string(server->HttpPort()));
     EXPECT_EQ(server->Lines()[1], "tls-port " + std::to_string(server->TlsPort()));
-    EXPECT_EQ(server->Lines()[2], "ready");
+    EXPECT_EQ(server->Lines()[2], "client-auth-port " + std::to_string(server->ClientAuthPort()));
+    EXPECT_EQ(server->Lines()[3], "ready");
     EXPECT_NE(server->HttpPort(), server->TlsPort());
+    EXPECT_NE(server->ClientAuthPort(), server->TlsPort());
 
     const HttpReply ca = HttpGet(server->HttpPort(), "/ca.der");
     const HttpReply root = HttpGet(server->HttpPort(), "/root.der");

@@ -53,16 +53,17 @@ std::u16string TrackingSystem::CurrentDirectory(std::size_t chars) {
   return inner_.CurrentDirectory(chars);
 }
 
-bool TrackingSystem::StartThread(std::function<void()> body) {
+std::unique_ptr<SystemThread> TrackingSystem::StartThread(std::function<void()> body) {
   if (beforeStart) beforeStart();
   ++running_;
-  const bool started = inner_.StartThread([this, body = std::move(body)]() mutable {
-    body();
-    body = nullptr;
-    --running_;  // the last thing the thread does with anything of this site
-  });
-  if (!started) --running_;
-  return started;
+  std::unique_ptr<SystemThread> thread =
+      inner_.StartThread([this, body = std::move(body)]() mutable {
+        body();
+        body = nullptr;
+        --running_;  // the last thing the thread does with anything of this site
+      });
+  if (!thread) --running_;
+  return thread;
 }
 
 WindowSite::WindowSite() : linux_(windows_), tracking_(*linux_.Services().system) {

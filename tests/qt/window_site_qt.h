@@ -22,8 +22,8 @@
 
 namespace digital_id::window_tests {
 
-// The Linux kernel services, counting the enrollment threads still running, with a hook that
-// runs just before a thread starts and a version query that can be made to fail.
+// The Linux kernel services, counting the threads still running (enrollment and download), with a
+// hook that runs just before a thread starts and a version query that can be made to fail.
 class TrackingSystem : public System {
  public:
   explicit TrackingSystem(System& inner) : inner_(inner) {}
@@ -35,7 +35,7 @@ class TrackingSystem : public System {
   std::u16string UserName(std::size_t chars) override { return inner_.UserName(chars); }
   std::uint64_t SystemTimeAsFileTime() override { return inner_.SystemTimeAsFileTime(); }
   void Sleep(std::uint32_t milliseconds) override { inner_.Sleep(milliseconds); }
-  bool StartThread(std::function<void()> body) override;
+  std::unique_ptr<SystemThread> StartThread(std::function<void()> body) override;
   void ComInitialize() override { inner_.ComInitialize(); }
   void ComUninitialize() override { inner_.ComUninitialize(); }
 

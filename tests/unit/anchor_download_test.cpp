@@ -14,6 +14,8 @@ class AnchorDownloadTest : public CoreTest {
     CoreTest::SetUp();
     CreateWindow();
     ServeAnchors(fakes());
+    // The download runs on a real thread of the platform, as in the programs.
+    fakes().system.threadMode = fake::ThreadMode::Real;
   }
   CertificatePtr Download(AnchorKind kind = AnchorKind::Ca) {
     CertificatePtr certificate;
@@ -91,6 +93,21 @@ TEST_F(AnchorDownloadTest, TimeOutIsMilliseconds) {
   fakes().downloads.Serve(kCaUrl, fake::FakeDownload::Stalled());
   EXPECT_EQ(Download(), nullptr);
   EXPECT_EQ(fakes().downloads.AbortsSeen(), 1);
+}
+
+TEST_F(AnchorDownloadTest, DownloadThreadThatCannotStartFailsWithoutARequest) {
+  fakes().system.threadMode = fake::ThreadMode::Fail;
+  EXPECT_EQ(Download(), nullptr);
+  ExpectCaFailure();
+  EXPECT_TRUE(fakes().downloads.Requests().empty());
+}
+
+TEST_F(AnchorDownloadTest, DownloadThatEndsBeforeTheWaitNeedsNoTime) {
+  // An inline thread has ended before the first wait: even a zero time-out takes its result.
+  fakes().system.threadMode = fake::ThreadMode::Inline;
+  fakes().profile.Set(u"DownloadTimeout", u"0");
+  EXPECT_NE(Download(), nullptr);
+  EXPECT_EQ(fakes().system.ThreadsStarted(), 1);
 }
 
 TEST_F(AnchorDownloadTest, CallbackAnswersAbortOnlyOnceAsked) {

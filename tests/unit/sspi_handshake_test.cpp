@@ -79,10 +79,13 @@ TEST_F(SspiHandshakeTest, ServerThatAsksForAClientCertificateIsAnsweredFromTheBy
   ASSERT_EQ(Handshake(), HandshakeResult::Ok);
   ASSERT_EQ(table->calls.size(), 4u);
   EXPECT_EQ(table->calls[1].status, kSecIIncompleteCredentials);
+  EXPECT_EQ(table->calls[1].input, flights[0]);
   EXPECT_EQ(table->calls[2].input, flights[0]);
   EXPECT_EQ(table->calls[3].input, flights[1]);
+  // One read per server flight: none between the two calls on the first flight.
   EXPECT_EQ(sockets.ReceiveLengths().size(), 2u);
   EXPECT_EQ(sockets.SentBytes(), Joined({script[0].token, script[1].token}));
+  EXPECT_EQ(table->LiveTokens(), 0);
 }
 
 TEST_F(SspiHandshakeTest, PackageThatAsksForCredentialsTwiceWithoutProgressGetsMoreBytes) {
@@ -91,9 +94,13 @@ TEST_F(SspiHandshakeTest, PackageThatAsksForCredentialsTwiceWithoutProgressGetsM
   QueueServerHandshake(sockets);
   ASSERT_EQ(Handshake(), HandshakeResult::Ok);
   ASSERT_EQ(table->calls.size(), 5u);
+  // The first answer is retried on the same bytes without reading; only the second one reads.
+  EXPECT_EQ(table->calls[2].status, kSecIIncompleteCredentials);
   EXPECT_EQ(table->calls[2].input, flights[0]);
   EXPECT_EQ(table->calls[3].input, Joined({flights[0], flights[1]}));
   EXPECT_EQ(table->calls[4].input, flights[1]);
+  EXPECT_EQ(sockets.ReceiveLengths().size(), 2u);
+  EXPECT_EQ(table->LiveTokens(), 0);
 }
 
 TEST_F(SspiHandshakeTest, TokenSendThatFailsEndsTheHandshakeAndDeletesTheContext) {

@@ -53,7 +53,8 @@ TEST_F(ThreadedEnrollmentTest, EnrollmentOnAWorkerThreadEndsGreenWhileTheLinesAr
   EXPECT_EQ(Detail(), u"Certificate installation completed. Click Close to exit.");
   EXPECT_EQ(App().lineColour.load(), 0x8000u);
   EXPECT_TRUE(InputControlsEnabled());
-  EXPECT_EQ(fakes().system.ThreadsStarted(), 1);
+  // The worker, and one download thread for each anchor, all through the platform.
+  EXPECT_EQ(fakes().system.ThreadsStarted(), 3);
 }
 
 TEST_F(ThreadedEnrollmentTest, StalledDownloadOnAWorkerThreadIsAbortedByItsTimeout) {

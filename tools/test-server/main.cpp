@@ -14,6 +14,7 @@
 
 #include "accept_loop.h"
 #include "certificate_variants.h"
+#include "client_auth_server.h"
 #include "code_book.h"
 #include "demo_pki.h"
 #include "event_log.h"
@@ -171,6 +172,12 @@ int Run(const ServerOptions& options) {
     return 1;
   }
 
+  SslCtxPtr clientAuth = MakeClientAuthContext(*pki, error);
+  if (!clientAuth) {
+    log.Note(error);
+    return 1;
+  }
+
   HttpContent content;
   if (!FillHttpContent(*pki, options, content, error)) {
     log.Note(error);
@@ -178,12 +185,15 @@ int Run(const ServerOptions& options) {
   }
   auto httpListener = ListenOnLoopback(options.httpPort, error);
   auto tlsListener = httpListener ? ListenOnLoopback(options.tlsPort, error) : std::nullopt;
-  if (!httpListener || !tlsListener) {
+  auto clientAuthListener =
+      tlsListener ? ListenOnLoopback(options.clientAuthPort, error) : std::nullopt;
+  if (!httpListener || !tlsListener || !clientAuthListener) {
     log.Note(error);
     return 1;
   }
   const std::uint16_t httpPort = LocalPort(httpListener->Get());
   const std::uint16_t tlsPort = LocalPort(tlsListener->Get());
+  const std::uint16_t clientAuthPort = LocalPort(clientAuthListener->Get());
 
   if (!options.iniPath.empty()) {
     ClientSettings settings;
@@ -210,10 +220,12 @@ int Run(const ServerOptions& options) {
   IssuanceContext issuance{tls.get(),      &*pki, &codes, &log, &stop, options.verdictDelay,
                            &options.faults};
 
-  std::cout << "http-port " << httpPort << "\ntls-port " << tlsPort << "\nready" << std::endl;
+  std::cout << "http-port " << httpPort << "\ntls-port " << tlsPort << "\nclient-auth-port "
+            << clientAuthPort << "\nready" << std::endl;
 
   ConnectionPool httpPool(kMaxConnectionsPerPort);
   ConnectionPool tlsPool(kMaxConnectionsPerPort);
+  ConnectionPool clientAuthPool(kMaxConnectionsPerPort);
   const std::function<void(UniqueFd)> serveHttp = [&](UniqueFd socket) {
     ServeHttpConnection(std::move(socket), content, stop, log);
   };
@@ -224,6 +236,13 @@ int Run(const ServerOptions& options) {
   threads.Start(
       [&] { RunAcceptLoop(httpListener->Get(), "http", stop, httpPool, serveHttp, log); });
   threads.Start([&] { RunAcceptLoop(tlsListener->Get(), "tls", stop, tlsPool, serveTls, log); });
+  const std::function<void(UniqueFd)> serveClientAuth = [&](UniqueFd socket) {
+    ServeClientAuthConnection(std::move(socket), clientAuth.get(), stop, log);
+  };
+  threads.Start([&] {
+    RunAcceptLoop(clientAuthListener->Get(), "client-auth", stop, clientAuthPool, serveClientAuth,
+                  log);
+  });
 
   sigset_t stopSignals;
   sigemptyset(&stopSignals);

@@ -47,6 +47,8 @@ std::string UsageText() {
          "  --dir DIR              folder of the demo PKI (default ./test-server-data)\n"
          "  --http-port N          anchor download port on 127.0.0.1 (default: a free port)\n"
          "  --tls-port N           issuance port on 127.0.0.1 (default: a free port)\n"
+         "  --client-auth-port N   HTTPS port that requires a client certificate from the\n"
+         "                         issuing CA and answers with its subject (default: a free port)\n"
          "  --code CODE            one-time code that gets a certificate (repeatable)\n"
          "  --deny-code CODE       code answered SRVACK; then DENIED; (repeatable)\n"
          "  --nack1-code CODE      code answered SRVNACK; at once (repeatable)\n"
@@ -67,7 +69,8 @@ std::string UsageText() {
          "  --help                 this text\n" +
          FaultUsageText() +
          "Without any code option, three one-time codes are made up and shown on standard "
-         "error.\nStandard output: \"http-port N\", \"tls-port N\", then \"ready\".\n";
+         "error.\nStandard output: \"http-port N\", \"tls-port N\", \"client-auth-port N\", then "
+         "\"ready\".\n";
 }
 
 ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::string& error) {
@@ -94,13 +97,14 @@ ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::st
     unsigned long number = 0;
     if (name == "--dir") {
       options.folder = value;
-    } else if (name == "--http-port" || name == "--tls-port") {
+    } else if (name == "--http-port" || name == "--tls-port" || name == "--client-auth-port") {
       if (!ParseNumber(value, 65535, number)) {
         error = std::string(name) + " needs a port number, not \"" + value + "\"";
         return ParseOutcome::Error;
       }
-      (name == "--http-port" ? options.httpPort : options.tlsPort) =
-          static_cast<std::uint16_t>(number);
+      (name == "--http-port"  ? options.httpPort
+       : name == "--tls-port" ? options.tlsPort
+                              : options.clientAuthPort) = static_cast<std::uint16_t>(number);
     } else if (name == "--code" || name == "--deny-code" || name == "--nack1-code" ||
                name == "--nack2-code") {
       if (!IsCode(value)) {

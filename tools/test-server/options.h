@@ -26,6 +26,7 @@ struct ServerOptions {
   std::string folder = "./test-server-data";            // --dir
   std::uint16_t httpPort = 0;                           // --http-port (0: a free port)
   std::uint16_t tlsPort = 0;                            // --tls-port (0: a free port)
+  std::uint16_t clientAuthPort = 0;                     // --client-auth-port (0: a free port)
   std::vector<std::pair<std::string, CodeKind>> codes;  // --code, --deny-code, --nack1/2-code
   ServerIdentity identity =
       ServerIdentity::Regular;                   // --other-intermediate, --untrusted-server, ...

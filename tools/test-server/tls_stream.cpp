@@ -192,4 +192,8 @@ void TlsStream::Close() {
   ERR_clear_error();
 }
 
+X509* TlsStream::PeerCertificate() const {
+  return ssl_ ? SSL_get0_peer_certificate(ssl_.get()) : nullptr;
+}
+
 }  // namespace digital_id::test_server

@@ -46,6 +46,8 @@ class TlsStream {
   void HoldUntilPeerCloses(Clock::time_point deadline);
   // Sends the closure alert if that can be done at once; the socket closes with the object.
   void Close();
+  // The certificate the client presented in the handshake (owned by the stream); null if none.
+  X509* PeerCertificate() const;
 
  private:
   // Waits as OpenSSL asks after a call that returned result; false when it cannot go on.

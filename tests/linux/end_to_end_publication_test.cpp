@@ -1,0 +1,109 @@
+// The identity an enrollment installs, used by other programs as they find it: curl with the
+// published PEM files and with an exported PKCS #12 file against the test server's endpoint that
+// requires a client certificate, certutil on the user's NSS database, and openssl s_client
+// trusting the machine's anchors from the system trust folder the enrollment wrote.
+
+#include <gtest/gtest.h>
+#include <openssl/x509.h>
+
+#include <filesystem>
+#include <future>
+
+#include "backend_test_support.h"
+#include "end_to_end_support.h"
+#include "platform/cert_store.h"
+#include "platform/linux/pkcs12_export.h"
+
+namespace digital_id::end_to_end {
+namespace {
+
+using backend_tests::RunCommand;
+using backend_tests::ScopedVariable;
+
+// The RFC 2253 subject of a certificate, as the test server's endpoint shows it.
+std::string Rfc2253Subject(const CertPtr& certificate) {
+  std::unique_ptr<BIO, test_server_tests::Deleter<BIO, BIO_free_all>> bio(BIO_new(BIO_s_mem()));
+  X509_NAME_print_ex(bio.get(), X509_get_subject_name(certificate.get()), 0,
+                     XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+  char* data = nullptr;
+  const long length = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, static_cast<std::size_t>(length));
+}
+
+class EndToEndPublicationTest : public EndToEndTest {};
+
+TEST_F(EndToEndPublicationTest, EnrolledIdentityReachesHttpsClientsBrowsersDatabaseAndSystemTrust) {
+  ASSERT_TRUE(StartServer(
+      {"--code", "USER-1", "--code", "MACHINE-1", "--advance-mode", "--verdict-delay-ms", "0"}));
+  ASSERT_NE(server->ClientAuthPort(), 0);
+  const ClientSite user = NewSite("user");
+  const ClientSite machine = NewSite("machine");
+  const std::string trust = folder.Path() + "/machine/trust";
+  auto userEnrollment = std::async(std::launch::async, [&] { return Enroll(user, "USER-1"); });
+  const EnrollOutcome machineRun =
+      Enroll(machine, "MACHINE-1", {"--machine"},
+             {{"DIGITAL_ID_SYSTEM_TRUST_DIR", trust},
+              {"DIGITAL_ID_UPDATE_CA_COMMAND", "openssl rehash " + trust}});
+  const EnrollOutcome userRun = userEnrollment.get();
+  ASSERT_EQ(userRun.exitCode, 0) << userRun.errors << Joined(userRun.lines);
+  ASSERT_EQ(machineRun.exitCode, 0) << machineRun.errors << Joined(machineRun.lines);
+
+  // curl with the published PEM files and with a PKCS #12 export reaches the endpoint, which
+  // sees the enrolled subject; without a certificate it is refused.
+  const std::vector<std::string> issued = FilesWithExtension(user.Store("My"), ".der");
+  ASSERT_EQ(issued.size(), 1u);
+  const std::string subject =
+      Rfc2253Subject(ReadDerCertificate(user.Store("My") + "/" + issued[0]));
+  const std::string identity = user.userData + "/digital-id/identity";
+  const std::string url = "https://127.0.0.1:" + std::to_string(server->ClientAuthPort()) + "/";
+  const std::string curl =
+      "curl -sS --cacert " + folder.Path() + "/server/data/root.cert.pem " + url;
+  const auto [pemStatus, pemBody] = RunCommand(
+      curl + " --cert " + identity + "/identity.crt --key " + identity + "/identity.key 2>&1");
+  EXPECT_EQ(pemStatus, 0) << pemBody;
+  EXPECT_EQ(pemBody, "subject: " + subject + "\n");
+  const std::string p12 = folder.Path() + "/user/identity.p12";
+  {
+    const ScopedVariable data("XDG_DATA_HOME", user.userData);
+    const Pkcs12Export exported =
+        ExportNewestIdentityAsPkcs12(StoreLocation::CurrentUser, "export-pass", p12);
+    ASSERT_TRUE(exported.written) << exported.error;
+  }
+  const auto [p12Status, p12Body] =
+      RunCommand(curl + " --cert-type P12 --cert " + p12 + ":export-pass 2>&1");
+  EXPECT_EQ(p12Status, 0) << p12Body;
+  EXPECT_EQ(p12Body, "subject: " + subject + "\n");
+  EXPECT_NE(RunCommand(curl + " 2>&1").first, 0);
+  EXPECT_TRUE(HasEvent("client-auth " + subject)) << EventText();
+  EXPECT_TRUE(HasEvent("client-auth refused")) << EventText();
+
+  // The user's NSS database holds the identity with its key and the root trusted for servers.
+  const std::string database = " -d sql:" + user.userData + "/.pki/nssdb 2>&1";
+  const auto [listStatus, listing] = RunCommand("certutil -L" + database);
+  EXPECT_EQ(listStatus, 0) << listing;
+  EXPECT_NE(listing.find("Example Root CA                                              C,,"),
+            std::string::npos)
+      << listing;
+  const auto [keysStatus, keys] = RunCommand("certutil -K" + database);
+  EXPECT_EQ(keysStatus, 0) << keys;
+  const std::string nickname =
+      SubjectCommonName(ReadDerCertificate(user.Store("My") + "/" + issued[0]));
+  EXPECT_NE(keys.find(nickname), std::string::npos) << keys;
+  EXPECT_NE(listing.find(nickname), std::string::npos) << listing;
+
+  // The machine's anchors went to the system trust folder: a TLS client that trusts that folder
+  // alone accepts the issuing server, and one that trusts an empty folder does not.
+  const std::string client =
+      "openssl s_client -connect 127.0.0.1:" + std::to_string(server->TlsPort()) +
+      " -no-CAfile -no-CAstore -verify_return_error -verify_ip 127.0.0.1 "
+      "-brief </dev/null 2>&1 -CApath ";
+  const auto [trustedStatus, trusted] = RunCommand(client + trust);
+  EXPECT_EQ(trustedStatus, 0) << trusted;
+  EXPECT_NE(trusted.find("Verification: OK"), std::string::npos) << trusted;
+  std::filesystem::create_directories(folder.Path() + "/empty");
+  EXPECT_NE(RunCommand(client + folder.Path() + "/empty").first, 0);
+  EXPECT_EQ(backend_tests::ModeOf(folder.Path() + "/machine/identity/identity.key"), 0600);
+}
+
+}  // namespace
+}  // namespace digital_id::end_to_end
