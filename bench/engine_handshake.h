@@ -1,17 +1,17 @@
 #pragma once
 
-// One TLS 1.2 handshake on loopback through the project's TLS engine and POSIX sockets, driven
-// the way the secure channel drives it (tokens in, tokens out, extra bytes kept).
+// One TLS 1.2 handshake on loopback through the project's TLS session and POSIX sockets, as the
+// secure channel runs it.
 
 #include <cstdint>
 #include <string>
 
-#include "platform/tls_engine.h"
+#include "platform/tls_session.h"
 
 namespace digital_id::bench {
 
-// Acquires credentials, connects to 127.0.0.1:port and runs the handshake for the target name;
-// everything is released before it returns. True when the context was established.
-bool EngineHandshake(SecurityInterface& table, std::uint16_t port, const std::u16string& target);
+// Connects to 127.0.0.1:port and runs a session's handshake for the target name; everything is
+// released before it returns. True when the connection was secured.
+bool EngineHandshake(TlsEngine& engine, std::uint16_t port, const std::u16string& target);
 
 }  // namespace digital_id::bench

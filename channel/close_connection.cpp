@@ -6,7 +6,7 @@ namespace digital_id {
 
 int CloseConnection(SecureChannel& channel) {
   try {
-    // Credentials, context and socket go on every exit, whatever step the run reached.
+    // The session and the socket go on every exit, whatever step the run reached.
     channel.Release();
     Services().sockets->Cleanup();
     Services().system->ComUninitialize();

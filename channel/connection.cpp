@@ -25,22 +25,6 @@ ConnectionWait SplitWait(std::uint32_t milliseconds) {
   return {static_cast<long>(total / 1000000), static_cast<long>(total % 1000000)};
 }
 
-// Acquires TLS 1.2 client credentials into the channel. The status is not looked at here: failed
-// credentials make the handshake fail.
-void AcquireCredentials(SecureChannel& channel) {
-  SecurityInterface* table = App().securityTable.load();
-  if (table == nullptr) {
-    return;
-  }
-  if (channel.credentialHandle.IsSet()) {
-    // Credentials of an earlier attempt on the same channel are not left behind.
-    table->FreeCredentialsHandle(&channel.credentialHandle);
-    channel.credentialHandle = SecHandle{};
-  }
-  table->AcquireCredentialsHandle(kSpProtTls12, kSchCredAutoCredValidation,
-                                  &channel.credentialHandle);
-}
-
 // Connects the channel's socket to CAAddress at the port of the current mode within
 // ConnectionTimeout; true when the connection stands.
 bool Connect(const SecureChannel& channel) {
@@ -78,7 +62,6 @@ bool Connect(const SecureChannel& channel) {
 int ConnectToServer(SecureChannel& channel) {
   Language language = Language::English;
   try {
-    AcquireCredentials(channel);
     language = ReadLanguage();
     if (Connect(channel)) {
       ShowTexts(texts::kConnectingToServer, texts::kSuccessfullyConnected, language);

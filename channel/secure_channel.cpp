@@ -8,35 +8,21 @@ SecureChannel::~SecureChannel() {
   try {
     Release();
   } catch (...) {
-    // A destructor reports nothing; the handles are gone with the process at worst.
+    // A destructor reports nothing; the socket is gone with the process at worst.
   }
-}
-
-void SecureChannel::DeleteContext() {
-  if (!contextHandle.IsSet()) {
-    return;
-  }
-  if (SecurityInterface* table = App().securityTable.load()) {
-    table->DeleteSecurityContext(&contextHandle);
-  }
-  contextHandle = SecHandle{};
 }
 
 void SecureChannel::Release() {
-  if (credentialHandle.IsSet()) {
-    if (SecurityInterface* table = App().securityTable.load()) {
-      table->FreeCredentialsHandle(&credentialHandle);
-    }
-    credentialHandle = SecHandle{};
+  if (session) {
+    session->Close();
+    session.reset();
   }
-  DeleteContext();
   if (serverSocket != kInvalidSocket) {
     if (App().platform != nullptr) {
       Services().sockets->Close(serverSocket);
     }
     serverSocket = kInvalidSocket;
   }
-  pendingBytes.clear();
 }
 
 }  // namespace digital_id

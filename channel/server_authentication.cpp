@@ -33,11 +33,9 @@ int CheckServerIssuer(const Certificate* certificate) {
 int AuthenticateServer(SecureChannel& channel, Language language) {
   int result = 0;
   try {
-    CertificatePtr certificate;
-    if (SecurityInterface* table = App().securityTable.load()) {
-      // The status is not looked at: without a certificate the issuer cannot match.
-      table->QueryRemoteCertificate(&channel.contextHandle, certificate);
-    }
+    // Without a certificate the issuer cannot match.
+    const CertificatePtr certificate =
+        channel.session ? channel.session->PeerCertificate() : nullptr;
     result = CheckServerIssuer(certificate.get());
   } catch (...) {
     result = 0;

@@ -1,5 +1,8 @@
 #include "enrollment/network_phase.h"
 
+#include <memory>
+#include <utility>
+
 #include "channel/secure_channel.h"
 #include "issuance/issuance.h"
 #include "shell/app_state.h"
@@ -55,15 +58,15 @@ void RunExchange(SecureChannel& channel, Language language, const std::u16string
 void RunNetworkPhase(Language language, const std::u16string& secureCode,
                      const std::u16string& identityName) {
   ShowStep(texts::kConnectingToServer, language);
-  SecurityInterface* table = Services().tls->InitSecurityInterface();
-  App().securityTable = table;
-  if (table == nullptr || Services().sockets->Startup(2, 2) != 0) {
-    // Without the security interface or the sockets library nothing can be shut down either:
-    // the controls stay disabled and only the window's own close button remains.
+  std::unique_ptr<TlsSession> session = Services().tls->NewSession();
+  if (!session || Services().sockets->Startup(2, 2) != 0) {
+    // Without the TLS engine or the sockets library nothing can be shut down either: the
+    // controls stay disabled and only the window's own close button remains.
     ShowTexts(texts::kConnectingToServer, texts::kUnableToConnect, language);
     return;
   }
   SecureChannel channel;
+  channel.session = std::move(session);
   channel.serverSocket = Services().sockets->CreateTcpSocket();
   try {
     RunExchange(channel, language, secureCode, identityName);

@@ -6,7 +6,7 @@
 #include "platform/profile.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
-#include "platform/tls_engine.h"
+#include "platform/tls_session.h"
 #include "platform/window_system.h"
 
 namespace digital_id {

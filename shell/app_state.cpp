@@ -26,7 +26,6 @@ void InstallPlatform(Platform* platform) {
   app.anchorIssuerName.Set(u"");
   app.forceSha256 = 0;
   app.isPostXp = 0;
-  app.securityTable = nullptr;
   app.advanceMode = 0;
   app.lineColour = 0;
   app.machineRadio = app.userRadio = app.closeButton = app.pasteButton = nullptr;

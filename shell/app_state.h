@@ -41,8 +41,6 @@ struct AppState {
   std::atomic<std::uint32_t> forceSha256{0};
   // 1 when the operating system's major version is 6 or more.
   std::atomic<std::uint32_t> isPostXp{0};
-  // The security-support function table of the current network phase; null before the first.
-  std::atomic<SecurityInterface*> securityTable{nullptr};
   // 1 when AdvanceMode is true: the window offers the User/Machine choice.
   std::atomic<std::uint32_t> advanceMode{0};
   // Text colour of the status and detail lines.

@@ -6,7 +6,7 @@
 #include "platform/fake/fake_profile.h"
 #include "platform/fake/fake_sockets.h"
 #include "platform/fake/fake_system.h"
-#include "platform/fake/fake_tls_engine.h"
+#include "platform/fake/fake_tls_session.h"
 #include "platform/fake/fake_window_system.h"
 #include "platform/platform.h"
 

@@ -4,20 +4,18 @@
 
 #include <utility>
 
-#include "platform/linux/openssl_security_interface.h"
+#include "platform/linux/openssl_tls_session.h"
 
 namespace digital_id {
 
 OpenSslTlsEngine::OpenSslTlsEngine(std::function<std::vector<Bytes>()> extraTrustedRoots)
-    : interface_(std::make_unique<OpenSslSecurityInterface>(std::move(extraTrustedRoots))) {}
+    : extraTrustedRoots_(std::move(extraTrustedRoots)) {}
 
-OpenSslTlsEngine::~OpenSslTlsEngine() = default;
-
-SecurityInterface* OpenSslTlsEngine::InitSecurityInterface() {
+std::unique_ptr<TlsSession> OpenSslTlsEngine::NewSession() {
   if (OPENSSL_init_ssl(0, nullptr) != 1) {
     return nullptr;
   }
-  return interface_.get();
+  return std::make_unique<OpenSslTlsSession>(extraTrustedRoots_);
 }
 
 }  // namespace digital_id

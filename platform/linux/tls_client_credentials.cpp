@@ -4,7 +4,6 @@
 #include <openssl/x509_vfy.h>
 
 #include <climits>
-#include <utility>
 
 namespace digital_id {
 
@@ -33,8 +32,7 @@ X509StorePtr BuildTrustStore(const std::vector<Bytes>& extraRoots) {
 
 }  // namespace
 
-std::unique_ptr<TlsClientCredentials> TlsClientCredentials::Create(
-    const std::vector<Bytes>& extraRoots) {
+SslCtxPtr NewClientCredentials(const std::vector<Bytes>& extraRoots) {
   SslCtxPtr context(SSL_CTX_new(TLS_client_method()));
   if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
       SSL_CTX_set_max_proto_version(context.get(), TLS1_2_VERSION) != 1) {
@@ -46,12 +44,10 @@ std::unique_ptr<TlsClientCredentials> TlsClientCredentials::Create(
   }
   SSL_CTX_set_cert_store(context.get(), store.release());
   SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
-  // Records are read one at a time, so bytes behind the last one stay in the read BIO and can be
-  // reported back; a server's renegotiation request is refused; sessions are not resumed.
-  SSL_CTX_set_read_ahead(context.get(), 0);
+  // A server's renegotiation request is refused; sessions are not resumed.
   SSL_CTX_set_options(context.get(), SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_TICKET);
   SSL_CTX_set_session_cache_mode(context.get(), SSL_SESS_CACHE_OFF);
-  return std::make_unique<TlsClientCredentials>(std::move(context));
+  return context;
 }
 
 }  // namespace digital_id

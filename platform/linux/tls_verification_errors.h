@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/tls_engine.h"
+#include "platform/tls_session.h"
 
 namespace digital_id {
 
-// The security status for a failed handshake, from OpenSSL's verification result of the peer's
-// chain (X509_V_OK when verification did not fail) and whether OpenSSL reported a protocol
-// error (SSL_ERROR_SSL) rather than a system or memory failure.
-SecStatus HandshakeFailureStatus(long verifyResult, bool protocolError);
+// The result of a failed handshake, from OpenSSL's verification result of the server's chain
+// and name (X509_V_OK when verification did not fail or never ran): the one place where OpenSSL's
+// handshake failures become the session's results.
+HandshakeResult HandshakeFailureResult(long verifyResult);
 
 }  // namespace digital_id

@@ -2,7 +2,7 @@
 
 #include "platform/win/crypt_handles.h"
 
-namespace digital_id {
+namespace digital_id::sspi {
 
 SecStatus ChainErrorToSecStatus(DWORD trustErrorStatus, DWORD policyError) {
   if (trustErrorStatus == CERT_TRUST_NO_ERROR && policyError == 0) {
@@ -61,4 +61,4 @@ SecStatus VerifyServerChain(PCCERT_CONTEXT server, const std::wstring& targetNam
   return ChainErrorToSecStatus(CERT_TRUST_NO_ERROR, policyStatus.dwError);
 }
 
-}  // namespace digital_id
+}  // namespace digital_id::sspi

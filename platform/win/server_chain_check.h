@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "platform/tls_engine.h"
+#include "platform/win/sspi/sspi_table.h"
 
-namespace digital_id {
+namespace digital_id::sspi {
 
 // Verifies a server certificate the way the TLS client must before trusting it: the chain to a
 // trusted root (CertGetCertificateChain), then the SSL policy with the target name
@@ -20,4 +20,4 @@ SecStatus VerifyServerChain(PCCERT_CONTEXT server, const std::wstring& targetNam
 // one place where CryptoAPI verification errors become handshake statuses.
 SecStatus ChainErrorToSecStatus(DWORD trustErrorStatus, DWORD policyError);
 
-}  // namespace digital_id
+}  // namespace digital_id::sspi

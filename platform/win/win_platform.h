@@ -2,7 +2,7 @@
 
 #include "platform/platform.h"
 #include "platform/win/cryptoapi_cert_services.h"
-#include "platform/win/schannel_security_interface.h"
+#include "platform/win/schannel_tls_engine.h"
 #include "platform/win/url_moniker_download_engine.h"
 #include "platform/win/win_enrollment_objects.h"
 #include "platform/win/win_profile.h"
@@ -27,8 +27,8 @@ class WinPlatform {
   WinProfile profile_;
   CryptoApiCertServices certificates_;
   UrlMonikerDownloadEngine downloads_;
-  SchannelTlsEngine tls_;
   WinsockSockets sockets_;
+  SchannelTlsEngine tls_{sockets_};
   WinEnrollmentObjects enrollment_;
   Platform platform_;
 };

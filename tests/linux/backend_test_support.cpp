@@ -91,29 +91,29 @@ ScopedVariable::~ScopedVariable() {
 TestCa::TestCa() : rootKey_(MakeEcKey()), intermediateKey_(MakeEcKey()) {
   const X509NamePtr rootName = MakeName({{"CN", "Enrollment Test Root"}});
   const X509NamePtr intermediateName = MakeName({{"CN", "Enrollment Test Issuing CA"}});
-  CertificateRequestForTest root;
+  CertificateProfile root;
   root.subject = rootName.get();
-  root.subjectKey = rootKey_.get();
-  root.isCa = true;
+  root.publicKey = rootKey_.get();
+  root.signingKey = rootKey_.get();
+  root.extensions = CaExtensions();
   root_ = MakeCertificate(root);
-  CertificateRequestForTest intermediate;
+  CertificateProfile intermediate;
   intermediate.subject = intermediateName.get();
-  intermediate.subjectKey = intermediateKey_.get();
+  intermediate.publicKey = intermediateKey_.get();
   intermediate.issuer = root_.get();
-  intermediate.issuerKey = rootKey_.get();
-  intermediate.isCa = true;
-  intermediate.serial = 2;
+  intermediate.signingKey = rootKey_.get();
+  intermediate.extensions = CaExtensions();
   intermediate_ = MakeCertificate(intermediate);
 }
 
 X509Ptr TestCa::Issue(EVP_PKEY* publicKey, const std::string& commonName) {
   const X509NamePtr name = MakeName({{"CN", commonName}});
-  CertificateRequestForTest leaf;
+  CertificateProfile leaf;
   leaf.subject = name.get();
-  leaf.subjectKey = publicKey;
+  leaf.publicKey = publicKey;
   leaf.issuer = intermediate_.get();
-  leaf.issuerKey = intermediateKey_.get();
-  leaf.serial = ++serial_;
+  leaf.signingKey = intermediateKey_.get();
+  leaf.extensions = {{NID_basic_constraints, "CA:FALSE"}};
   return MakeCertificate(leaf);
 }
 
@@ -153,19 +153,6 @@ std::vector<std::string> ScopedStoreEnvironment::Snapshot() const {
   return files;
 }
 
-X509NamePtr MakeName(const std::vector<NameAttribute>& attributes) {
-  X509NamePtr name(X509_NAME_new());
-  for (const NameAttribute& attribute : attributes) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(attribute.value.data());
-    if (!name || X509_NAME_add_entry_by_txt(name.get(), attribute.field.c_str(), attribute.type,
-                                            bytes, static_cast<int>(attribute.value.size()), -1,
-                                            attribute.sameRdn ? -1 : 0) != 1) {
-      return nullptr;
-    }
-  }
-  return name;
-}
-
 Bytes NameDer(X509_NAME* name) {
   unsigned char* der = nullptr;
   const int length = i2d_X509_NAME(name, &der);
@@ -181,37 +168,13 @@ EvpPkeyPtr MakeEcKey() {
   return EvpPkeyPtr(EVP_EC_gen("P-256"));
 }
 
-X509Ptr MakeCertificate(const CertificateRequestForTest& request) {
-  X509Ptr certificate(X509_new());
-  const std::time_t now = std::time(nullptr);
-  X509* issuer = request.issuer;
-  EVP_PKEY* signer = request.issuerKey != nullptr ? request.issuerKey : request.subjectKey;
-  if (!certificate || request.subject == nullptr || request.subjectKey == nullptr ||
-      X509_set_version(certificate.get(), 2) != 1 ||
-      ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), request.serial) != 1 ||
-      X509_set_subject_name(certificate.get(), request.subject) != 1 ||
-      X509_set_issuer_name(certificate.get(), issuer != nullptr ? X509_get_subject_name(issuer)
-                                                                : request.subject) != 1 ||
-      X509_set_pubkey(certificate.get(), request.subjectKey) != 1 ||
-      ASN1_TIME_set(X509_getm_notBefore(certificate.get()),
-                    request.notBefore != 0 ? request.notBefore : now - 3600) == nullptr ||
-      ASN1_TIME_set(X509_getm_notAfter(certificate.get()),
-                    request.notAfter != 0 ? request.notAfter : now + 365 * 86400) == nullptr) {
-    return nullptr;
-  }
-  X509V3_CTX context;
-  X509V3_set_ctx_nodb(&context);
-  X509V3_set_ctx(&context, issuer != nullptr ? issuer : certificate.get(), certificate.get(),
-                 nullptr, nullptr, 0);
-  using ExtensionPtr =
-      std::unique_ptr<X509_EXTENSION, OpenSslDeleter<X509_EXTENSION, X509_EXTENSION_free>>;
-  ExtensionPtr constraints(X509V3_EXT_conf_nid(nullptr, &context, NID_basic_constraints,
-                                               request.isCa ? "critical,CA:TRUE" : "CA:FALSE"));
-  if (!constraints || X509_add_ext(certificate.get(), constraints.get(), -1) != 1 ||
-      X509_sign(certificate.get(), signer, EVP_sha256()) <= 0) {
-    return nullptr;
-  }
-  return certificate;
+std::vector<std::pair<int, std::string>> CaExtensions() {
+  return {{NID_basic_constraints, "critical,CA:TRUE"}};
+}
+
+X509Ptr MakeCertificate(const CertificateProfile& profile) {
+  std::string error;
+  return test_server::BuildCertificate(profile, error);
 }
 
 Bytes CertificateDer(X509* certificate) {
@@ -225,15 +188,15 @@ Bytes CertificateDer(X509* certificate) {
   return bytes;
 }
 
-X509Ptr MakeSelfSigned(const std::string& commonName, long serial) {
+X509Ptr MakeSelfSigned(const std::string& commonName) {
   const X509NamePtr name = MakeName({{"CN", commonName}});
   const EvpPkeyPtr key = MakeEcKey();
-  CertificateRequestForTest request;
-  request.subject = name.get();
-  request.subjectKey = key.get();
-  request.isCa = true;
-  request.serial = serial;
-  return MakeCertificate(request);
+  CertificateProfile profile;
+  profile.subject = name.get();
+  profile.publicKey = key.get();
+  profile.signingKey = key.get();
+  profile.extensions = CaExtensions();
+  return MakeCertificate(profile);
 }
 
 std::pair<int, std::string> RunCommand(const std::string& command) {

@@ -6,7 +6,6 @@
 
 #include <openssl/x509.h>
 
-#include <ctime>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,6 +13,7 @@
 
 #include "platform/cert_store.h"
 #include "platform/linux/openssl_handles.h"
+#include "tools/test-server/certificate_builder.h"
 
 namespace digital_id::backend_tests {
 
@@ -74,41 +74,25 @@ class ScopedVariable {
   std::optional<std::string> old_;
 };
 
-// One attribute of a name: short name or dotted OID, value, ASN.1 string type (V_ASN1_...),
-// and whether it joins the previous attribute's RDN.
-struct NameAttribute {
-  std::string field;
-  std::string value;
-  int type = V_ASN1_UTF8STRING;
-  bool sameRdn = false;
-};
+// Names and certificates come from the test PKI's one builder.
+using test_server::CertificateProfile;
+using test_server::MakeName;
+using test_server::NameAttribute;
 
-// A name from attributes; null when OpenSSL refuses one.
-X509NamePtr MakeName(const std::vector<NameAttribute>& attributes);
 // The DER form of a name.
 Bytes NameDer(X509_NAME* name);
 
 // A fresh EC P-256 key (fast to make).
 EvpPkeyPtr MakeEcKey();
 
-// What a test certificate looks like.
-struct CertificateRequestForTest {
-  X509_NAME* subject = nullptr;    // required
-  EVP_PKEY* subjectKey = nullptr;  // public key to certify; required
-  X509* issuer = nullptr;          // null: self-signed
-  EVP_PKEY* issuerKey = nullptr;   // signing key (the subject key when self-signed)
-  bool isCa = false;
-  std::time_t notBefore = 0;  // 0: an hour ago
-  std::time_t notAfter = 0;   // 0: in a year
-  long serial = 1;
-};
-
-// A certificate signed with SHA-256; null on failure.
-X509Ptr MakeCertificate(const CertificateRequestForTest& request);
+// The extensions of a CA certificate.
+std::vector<std::pair<int, std::string>> CaExtensions();
+// A certificate built from profile; null on failure.
+X509Ptr MakeCertificate(const CertificateProfile& profile);
 // The DER form of a certificate.
 Bytes CertificateDer(X509* certificate);
-// A self-signed certificate with a single common name (and a fresh EC key).
-X509Ptr MakeSelfSigned(const std::string& commonName, long serial = 1);
+// A self-signed CA certificate with a single common name (and a fresh EC key).
+X509Ptr MakeSelfSigned(const std::string& commonName);
 
 // A root and an intermediate CA (EC keys) that issue leaf certificates for requests.
 class TestCa {
@@ -127,7 +111,6 @@ class TestCa {
   EvpPkeyPtr intermediateKey_;
   X509Ptr root_;
   X509Ptr intermediate_;
-  long serial_ = 10;
 };
 
 // Runs a shell command; its exit status and standard output.

@@ -49,8 +49,8 @@ std::string OpenSslFingerprint(const std::string& file, const std::string& diges
 }
 
 TEST_F(FileCertStoreTest, AddedCertificatesAreFoundInInsertionOrderAndDuplicatesCoexist) {
-  const X509Ptr alpha = MakeSelfSigned("Alpha Test Root", 1);
-  const X509Ptr beta = MakeSelfSigned("Beta Test Root", 2);
+  const X509Ptr alpha = MakeSelfSigned("Alpha Test Root");
+  const X509Ptr beta = MakeSelfSigned("Beta Test Root");
   auto store = services.OpenSystemStore(StoreLocation::CurrentUser, u"CA");
   ASSERT_TRUE(store);
   EXPECT_FALSE(store->FindFirstBySubject(u""));
@@ -148,19 +148,20 @@ TEST_F(FileCertStoreTest, CertificateFieldsComeFromTheEncodedCertificate) {
   const X509NamePtr subjectName = MakeName({{"CN", "Field Subject"}});
   const EvpPkeyPtr issuerKey = MakeEcKey();
   const EvpPkeyPtr subjectKey = MakeEcKey();
-  CertificateRequestForTest issuerRequest;
-  issuerRequest.subject = issuerName.get();
-  issuerRequest.subjectKey = issuerKey.get();
-  issuerRequest.isCa = true;
-  const X509Ptr issuer = MakeCertificate(issuerRequest);
-  CertificateRequestForTest request;
-  request.subject = subjectName.get();
-  request.subjectKey = subjectKey.get();
-  request.issuer = issuer.get();
-  request.issuerKey = issuerKey.get();
-  request.notBefore = 1577934245;  // 2020-01-02 03:04:05 UTC
-  request.notAfter = 4102444800;   // 2100-01-01 00:00:00 UTC (a generalized time)
-  const X509Ptr leaf = MakeCertificate(request);
+  CertificateProfile issuerProfile;
+  issuerProfile.subject = issuerName.get();
+  issuerProfile.publicKey = issuerKey.get();
+  issuerProfile.signingKey = issuerKey.get();
+  issuerProfile.extensions = CaExtensions();
+  const X509Ptr issuer = MakeCertificate(issuerProfile);
+  CertificateProfile profile;
+  profile.subject = subjectName.get();
+  profile.publicKey = subjectKey.get();
+  profile.issuer = issuer.get();
+  profile.signingKey = issuerKey.get();
+  profile.notBefore = 1577934245;  // 2020-01-02 03:04:05 UTC
+  profile.notAfter = 4102444800;   // 2100-01-01 00:00:00 UTC (a generalized time)
+  const X509Ptr leaf = MakeCertificate(profile);
   ASSERT_TRUE(leaf);
   const auto loaded = Load(leaf.get());
   ASSERT_TRUE(loaded);

@@ -11,8 +11,6 @@
 namespace digital_id::backend_tests {
 namespace {
 
-using X509ReqPtr = std::unique_ptr<X509_REQ, OpenSslDeleter<X509_REQ, X509_REQ_free>>;
-
 std::string Narrow(const std::u16string& text) {
   return std::string(text.begin(), text.end());
 }

@@ -15,17 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/openssl_handles.h"
+
 namespace digital_id::test_server_tests {
 
+// The owners of the shared OpenSSL handle header, under the names these tests use.
 template <typename T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* object) const { Free(object); }
-};
-using KeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using CertPtr = std::unique_ptr<X509, Deleter<X509, X509_free>>;
-using Pkcs7Ptr = std::unique_ptr<PKCS7, Deleter<PKCS7, PKCS7_free>>;
-using SslCtxPtr = std::unique_ptr<SSL_CTX, Deleter<SSL_CTX, SSL_CTX_free>>;
-using SslPtr = std::unique_ptr<SSL, Deleter<SSL, SSL_free>>;
+using Deleter = OpenSslDeleter<T, Free>;
+using KeyPtr = EvpPkeyPtr;
+using CertPtr = X509Ptr;
+using Pkcs7Ptr = digital_id::Pkcs7Ptr;
+using SslCtxPtr = digital_id::SslCtxPtr;
+using SslPtr = digital_id::SslPtr;
 
 // A temporary folder removed with everything in it on destruction.
 class TempFolder {

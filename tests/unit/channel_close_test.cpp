@@ -18,11 +18,9 @@ class CloseTest : public ChannelTest {
     for (WindowHandle control : enabled) EXPECT_TRUE(fakes.windows.IsEnabled(control));
   }
   void ExpectNothingLeft() {
-    EXPECT_EQ(Security().LiveCredentials(), 0);
-    EXPECT_EQ(Security().LiveContexts(), 0);
-    EXPECT_EQ(Security().LiveTokens(), 0);
-    EXPECT_EQ(Security().InvalidHandleCalls(), 0);
+    EXPECT_EQ(Tls().LiveSessions(), 0);
     EXPECT_EQ(fakes.sockets.OpenSockets(), 0);
+    EXPECT_EQ(fakes.sockets.InvalidCloses(), 0);
   }
 };
 
@@ -33,37 +31,23 @@ TEST_F(CloseTest, CloseReleasesEverythingAndEnablesTheControls) {
   fakes.windows.ClearEvents();
   EXPECT_EQ(CloseConnection(channel), 0);
 
-  EXPECT_EQ(Security().FreeCredentialsCount(), 1);
-  EXPECT_EQ(Security().DeleteContextCount(), 1);
   EXPECT_EQ(fakes.sockets.SocketsClosed(), 1);
   EXPECT_EQ(fakes.sockets.cleanups, 1);
   EXPECT_EQ(fakes.system.ComUninitializeCount(), 1);
   ExpectNothingLeft();
   ExpectControlsEnabledInOrder();
   EXPECT_TRUE(LinesUnchanged());
-  // No closure alert or anything else goes to the server.
-  EXPECT_TRUE(fakes.sockets.SentBytes().empty());
-}
-
-TEST_F(CloseTest, CloseAfterAFailedHandshakeReleasesEachHandleOnce) {
-  AcquireCredentials();
-  fakes.sockets.QueueClose();
-  ASSERT_EQ(PerformHandshake(channel), 0);
-  EXPECT_EQ(CloseConnection(channel), 0);
-  EXPECT_EQ(Security().DeleteContextCount(), 1);
-  EXPECT_EQ(Security().FreeCredentialsCount(), 1);
-  ExpectNothingLeft();
 }
 
 TEST_F(CloseTest, CloseWithoutConnectionStillEndsTheLibrariesAndEnablesTheControls) {
   fakes.sockets.Close(channel.serverSocket);
   channel.serverSocket = kInvalidSocket;
+  channel.session.reset();
   DisableInputControls();
   fakes.windows.ClearEvents();
   EXPECT_EQ(CloseConnection(channel), 0);
   EXPECT_EQ(fakes.sockets.cleanups, 1);
   EXPECT_EQ(fakes.system.ComUninitializeCount(), 1);
-  EXPECT_EQ(fakes.sockets.InvalidCloses(), 0);
   ExpectNothingLeft();
   ExpectControlsEnabledInOrder();
 }
@@ -72,30 +56,24 @@ TEST_F(CloseTest, SecondCloseReleasesNothingTwice) {
   Establish();
   CloseConnection(channel);
   CloseConnection(channel);
-  EXPECT_EQ(Security().FreeCredentialsCount(), 1);
-  EXPECT_EQ(Security().DeleteContextCount(), 1);
-  EXPECT_EQ(fakes.sockets.InvalidCloses(), 0);
+  EXPECT_EQ(fakes.sockets.SocketsClosed(), 1);
   ExpectNothingLeft();
 }
 
-TEST_F(CloseTest, ChannelLeftWithoutCloseReleasesItsHandles) {
+TEST_F(CloseTest, ChannelLeftWithoutCloseReleasesItsSessionAndSocket) {
   {
     SecureChannel forgotten;
-    Security().AcquireCredentialsHandle(kSpProtTls12, kSchCredAutoCredValidation,
-                                        &forgotten.credentialHandle);
-    forgotten.contextHandle = Security().EstablishContext();
+    forgotten.session = Tls().NewSession();
     forgotten.serverSocket = fakes.sockets.CreateTcpSocket();
   }
-  EXPECT_EQ(Security().LiveCredentials(), 0);
-  EXPECT_EQ(Security().LiveContexts(), 0);
-  EXPECT_EQ(fakes.sockets.OpenSockets(), 1);  // only the fixture's own socket
+  EXPECT_EQ(Tls().LiveSessions(), 1);         // only the fixture's own session
+  EXPECT_EQ(fakes.sockets.OpenSockets(), 1);  // and socket
 }
 
-// The whole client side over the scripted peer, as the network phase drives it.
-TEST_F(CloseTest, WholeExchangeOverTheScriptedPeer) {
-  fake::QueueServerHandshake(fakes.sockets);
-  fake::QueueServerMessage(fakes.sockets, "SRVACK;");
-  fake::QueueServerMessage(fakes.sockets, "ISSUED;MIIB");
+// The whole client side over the scripted session, as the network phase drives it.
+TEST_F(CloseTest, WholeExchangeOverTheScriptedSession) {
+  Tls().QueueMessage("SRVACK;");
+  Tls().QueueMessage("ISSUED;MIIB");
   ASSERT_EQ(ConnectToServer(channel), 1);
   ASSERT_EQ(PerformHandshake(channel), 1);
   ASSERT_EQ(AuthenticateServer(channel, Language::English), 1);
@@ -105,8 +83,7 @@ TEST_F(CloseTest, WholeExchangeOverTheScriptedPeer) {
   ASSERT_EQ(SendSecureMessage(channel, "CLTACK;"), 1);
   EXPECT_EQ(CloseConnection(channel), 0);
 
-  EXPECT_EQ(fake::SentClientMessages(fakes.sockets),
-            (std::vector<std::string>{"REQ;000010;code", "CLTACK;"}));
+  EXPECT_EQ(Tls().SentMessages(), (std::vector<std::string>{"REQ;000010;code", "CLTACK;"}));
   EXPECT_EQ(StatusLine(), u"Connecting to server.");
   EXPECT_EQ(DetailLine(), u"Successfully connected.");
   ExpectNothingLeft();

@@ -17,12 +17,6 @@ TEST_F(ConnectionTest, SuccessfulConnectionShowsConnectedAndLeavesTheSocketBlock
   EXPECT_EQ(StatusLine(), u"Connecting to server.");
   EXPECT_EQ(DetailLine(), u"Successfully connected.");
 
-  const auto acquires = Security().AcquireCalls();
-  ASSERT_EQ(acquires.size(), 1u);
-  EXPECT_EQ(acquires[0].enabledProtocols, 0xC00u);
-  EXPECT_EQ(acquires[0].flags, 0x20u);
-  EXPECT_TRUE(channel.credentialHandle.IsSet());
-
   EXPECT_EQ(fakes.sockets.Resolves(), std::vector<std::string>{"ca.example.test"});
   const auto connects = fakes.sockets.Connects();
   ASSERT_EQ(connects.size(), 1u);
@@ -42,8 +36,6 @@ TEST_F(ConnectionTest, PortKeepsOnlyTheLow16BitsInAnyBase) {
   fakes.profile.Set(u"CATCPPortSHA256", u"8443");
   ASSERT_EQ(ConnectToServer(channel), 1);
   EXPECT_EQ(fakes.sockets.Connects().back().port, 8443);
-  // A second attempt on the same channel leaves no credentials behind.
-  EXPECT_EQ(Security().LiveCredentials(), 1);
 }
 
 TEST_F(ConnectionTest, ConnectionTimeoutIsWaitedAsSecondsAndMicroseconds) {
@@ -85,7 +77,7 @@ TEST_F(ConnectionTest, OnlyThePortKeyOfTheCurrentModeIsRead) {
   EXPECT_EQ(fakes.sockets.Connects().back().port, 9443);
 }
 
-TEST_F(ConnectionTest, InvalidSocketFailsWithoutResolvingAfterAcquiringCredentials) {
+TEST_F(ConnectionTest, InvalidSocketFailsWithoutResolving) {
   const SocketHandle open = channel.serverSocket;
   channel.serverSocket = kInvalidSocket;
   EXPECT_EQ(ConnectToServer(channel), 0);
@@ -93,7 +85,6 @@ TEST_F(ConnectionTest, InvalidSocketFailsWithoutResolvingAfterAcquiringCredentia
   EXPECT_EQ(DetailLine(), u"Unable to connect to server.");
   EXPECT_TRUE(fakes.sockets.Resolves().empty());
   EXPECT_TRUE(fakes.sockets.Connects().empty());
-  EXPECT_TRUE(channel.credentialHandle.IsSet());
   fakes.sockets.Close(open);
 }
 

@@ -58,7 +58,7 @@ TEST_F(IssuerTest, ServerFromTheConfiguredIssuerPassesWithoutAnyText) {
 
 TEST_F(IssuerTest, ServerFromAnotherIssuerShowsValidationFailure) {
   Establish();
-  Security().remoteCertificate->issuer = u"Other Intermediate CA";
+  Tls().peerCertificate->issuer = u"Other Intermediate CA";
   EXPECT_EQ(AuthenticateServer(channel, Language::English), 0);
   EXPECT_EQ(StatusLine(), u"Validating server credentials.");
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
@@ -69,16 +69,21 @@ TEST_F(IssuerTest, ServerFromAnotherIssuerShowsValidationFailure) {
   EXPECT_EQ(DetailLine(), u"Incapable de valider les justificatifs d'identité du serveur.");
 }
 
-TEST_F(IssuerTest, ContextWithoutACertificateFailsTheValidation) {
+TEST_F(IssuerTest, SessionWithoutACertificateFailsTheValidation) {
   Establish();
-  Security().remoteCertificate.reset();
+  Tls().peerCertificate.reset();
   EXPECT_EQ(AuthenticateServer(channel, Language::English), 0);
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
 
-  // Nor does a context that never completed yield one.
-  SecureChannel incomplete;
+  // Nor does a session that was never secured yield one, or a channel without a session.
+  SecureChannel unsecured;
+  unsecured.session = Tls().NewSession();
   SetDetailLine(u"");
-  EXPECT_EQ(AuthenticateServer(incomplete, Language::English), 0);
+  EXPECT_EQ(AuthenticateServer(unsecured, Language::English), 0);
+  EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
+  unsecured.session.reset();
+  SetDetailLine(u"");
+  EXPECT_EQ(AuthenticateServer(unsecured, Language::English), 0);
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
 }
 

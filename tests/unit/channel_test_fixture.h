@@ -6,7 +6,6 @@
 
 #include "channel/secure_channel.h"
 #include "platform/fake/fake_platform.h"
-#include "platform/fake/fake_tls_peer.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/status_lines.h"
@@ -16,8 +15,8 @@ namespace digital_id {
 // The issuing server's address in the fake name table (192.0.2.10 in network byte order).
 inline constexpr std::uint32_t kServerAddress = 0x0A0200C0;
 
-// A window with its two lines, settings for a server at ca.example.test:443 in SHA-256 mode, the
-// fake security interface installed and an open socket in the channel.
+// A window with its two lines, settings for a server at ca.example.test:443 in SHA-256 mode,
+// and a channel with an open socket and a session of the scripted TLS engine.
 class ChannelTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -25,17 +24,18 @@ class ChannelTest : public ::testing::Test {
     App().settingsPath = u"C:\\Installer\\app.ini";
     App().isPostXp = 1;
     ASSERT_EQ(CreateMainWindow(nullptr, 1), 1);
-    App().securityTable = &Security();
     fakes.profile.Set(u"CAAddress", u"ca.example.test");
     fakes.profile.Set(u"CATCPPortSHA256", u"443");
     fakes.profile.Set(u"ConnectionTimeout", u"1500");
     fakes.profile.Set(u"CAFECertNameSHA256", u"ca.example.test");
     fakes.profile.Set(u"CAIssuer", u"Example Issuing CA");
     fakes.sockets.AddHost("ca.example.test", kServerAddress);
+    fakes.tls.available = true;
+    channel.session = fakes.tls.NewSession();
     channel.serverSocket = fakes.sockets.CreateTcpSocket();
   }
 
-  fake::FakeSecurityInterface& Security() { return fakes.tls.security; }
+  fake::FakeTlsEngine& Tls() { return fakes.tls; }
   std::u16string StatusLine() const { return fakes.windows.TextOf(App().statusLine); }
   std::u16string DetailLine() const { return fakes.windows.TextOf(App().detailLine); }
   void UseFrench() { fakes.profile.Set(u"Language", u"FR"); }
@@ -49,15 +49,10 @@ class ChannelTest : public ::testing::Test {
     return StatusLine() == u"status before" && DetailLine() == u"detail before";
   }
 
-  // Client credentials, as the connection step acquires them.
-  void AcquireCredentials() {
-    Security().AcquireCredentialsHandle(kSpProtTls12, kSchCredAutoCredValidation,
-                                        &channel.credentialHandle);
-  }
-  // Credentials and a complete context, as after a successful handshake.
+  // A secured channel, as after a successful handshake.
   void Establish() {
-    AcquireCredentials();
-    channel.contextHandle = Security().EstablishContext();
+    ASSERT_EQ(channel.session->Handshake(channel.serverSocket, u"ca.example.test"),
+              HandshakeResult::Ok);
   }
 
   fake::FakePlatform fakes;

@@ -101,7 +101,7 @@ TEST_F(EnrollmentRunTest, AnchorsInstalledStayWhenTheRootCheckFails) {
   EXPECT_TRUE(InputControlsEnabled());
 }
 
-TEST_F(EnrollmentRunTest, UnavailableSecurityInterfaceLeavesTheControlsDisabled) {
+TEST_F(EnrollmentRunTest, UnavailableTlsEngineLeavesTheControlsDisabled) {
   // The fake TLS engine of this fixture cannot be started.
   Submit(u"ABC-123");
   EXPECT_EQ(Status(), u"Connecting to server.");

@@ -3,7 +3,6 @@
 #include <functional>
 
 #include "anchor_test_support.h"
-#include "platform/fake/fake_tls_peer.h"
 
 namespace digital_id {
 namespace {
@@ -34,14 +33,13 @@ class NetworkPhaseTest : public CoreTest {
     fakes().profile.Set(u"CAFECertNameSHA256", u"ca.example.test");
     fakes().sockets.AddHost("ca.example.test", kServer);
     fakes().tls.available = true;
-    fakes().tls.security.remoteCertificate->issuer = kIssuingName;
+    fakes().tls.peerCertificate->issuer = kIssuingName;
   }
 
  public:
-  // The server answers the handshake, then the given messages.
+  // The server answers the handshake, then sends the given messages.
   void ServerAnswers(std::initializer_list<std::string_view> messages) {
-    fake::QueueServerHandshake(fakes().sockets);
-    for (std::string_view message : messages) fake::QueueServerMessage(fakes().sockets, message);
+    for (std::string_view message : messages) fakes().tls.QueueMessage(message);
   }
 
  protected:
@@ -49,15 +47,12 @@ class NetworkPhaseTest : public CoreTest {
     fakes().windows.Type(App().codeEdit, u"ABC-123");
     OnMainWindowCommand(1);
   }
-  std::vector<std::string> Sent() { return fake::SentClientMessages(fakes().sockets); }
+  std::vector<std::string> Sent() { return fakes().tls.SentMessages(); }
   // Nothing of the connection outlives the shutdown.
   void ExpectEverythingReleased() {
-    const fake::FakeSecurityInterface& security = fakes().tls.security;
-    EXPECT_EQ(security.LiveCredentials(), 0);
-    EXPECT_EQ(security.LiveContexts(), 0);
-    EXPECT_EQ(security.LiveTokens(), 0);
-    EXPECT_EQ(security.InvalidHandleCalls(), 0);
+    EXPECT_EQ(fakes().tls.LiveSessions(), 0);
     EXPECT_EQ(fakes().sockets.OpenSockets(), 0);
+    EXPECT_EQ(fakes().sockets.InvalidCloses(), 0);
     EXPECT_EQ(fakes().sockets.cleanups.load(), 1);
     EXPECT_EQ(fakes().system.ComUninitializeCount(), 1);
   }
@@ -82,11 +77,9 @@ TEST_F(NetworkPhaseTest, IssuedCertificateIsInstalledAndBothLinesTurnGreen) {
   EXPECT_EQ(fakes().sockets.SendTimeouts(), std::vector<std::uint32_t>{5000});
   EXPECT_TRUE(InputControlsEnabled());
   ExpectEverythingReleased();
-  // The connection is set up with TLS 1.2 only and the platform's own validation.
-  const auto acquires = fakes().tls.security.AcquireCalls();
-  ASSERT_EQ(acquires.size(), 1u);
-  EXPECT_EQ(acquires[0].enabledProtocols, 0xC00u);
-  EXPECT_EQ(acquires[0].flags, 0x20u);
+  // One session, secured on the socket the phase connected, for the configured name.
+  EXPECT_EQ(fakes().tls.SessionsCreated(), 1);
+  EXPECT_EQ(fakes().tls.HandshakeTargets(), std::vector<std::u16string>{u"ca.example.test"});
 }
 
 TEST_F(NetworkPhaseTest, AnotherCodeCanBeSubmittedAfterASuccess) {
@@ -135,14 +128,13 @@ TEST_F(NetworkPhaseTest, EveryExitLeavesItsTextsTheControlsAndTheAcknowledgement
        u"Connecting to server.", u"Unable to connect to server.", false},
       {"handshake refused",
        [](NetworkPhaseTest& t) {
-         t.ServerAnswers({});
-         t.fakes().tls.security.handshake[1] = fake::FakeRejectedCertificateStep();
+         t.fakes().tls.handshakeResult = HandshakeResult::CertificateRefused;
        },
        u"Certificate authentication failed.", u"Bad server certificate encountered.", false},
       {"server from another issuer",
        [](NetworkPhaseTest& t) {
          t.ServerAnswers({"SRVACK;"});
-         t.fakes().tls.security.remoteCertificate->issuer = u"XX, Example Org, Other Issuing CA";
+         t.fakes().tls.peerCertificate->issuer = u"XX, Example Org, Other Issuing CA";
        },
        u"Validating server credentials.", u"Unable to validate the server credentials.", false},
       {"no request from the enrollment objects",
@@ -157,9 +149,7 @@ TEST_F(NetworkPhaseTest, EveryExitLeavesItsTextsTheControlsAndTheAcknowledgement
       {"request cannot be sent",
        [](NetworkPhaseTest& t) {
          t.ServerAnswers({"SRVACK;"});
-         t.fakes().sockets.QueueSendResult(1 << 20);
-         t.fakes().sockets.QueueSendResult(1 << 20);
-         t.fakes().sockets.QueueSendResult(kSocketError);
+         t.fakes().tls.QueueSendResult(SendResult::SendFailed);
        },
        u"Connection closed.", u"Unable to send message to the server.", false},
       {"request refused", [](NetworkPhaseTest& t) { t.ServerAnswers({"SRVNACK;"}); },
@@ -179,7 +169,7 @@ TEST_F(NetworkPhaseTest, EveryExitLeavesItsTextsTheControlsAndTheAcknowledgement
       {"server closes before the verdict",
        [](NetworkPhaseTest& t) {
          t.ServerAnswers({"SRVACK;"});
-         t.fakes().sockets.QueueClose();
+         t.fakes().tls.QueueReceive(ReceiveResult::Closed);
        },
        u"Request denied.", denial, true},
       {"installation refused",

@@ -1,4 +1,5 @@
-# The core's unit tests over the fakes, built for Linux (tests/) and for Wine (tests/win/).
+# The core's unit tests over the fakes, and the Windows TLS session's handshake loop and record
+# handling over a scripted package; built for Linux (tests/) and for Wine (tests/win/).
 set(DIGITAL_ID_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/anchor_check_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/anchor_download_test.cpp
@@ -13,5 +14,8 @@ set(DIGITAL_ID_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/network_phase_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/secure_code_length_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sspi_handshake_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sspi_records_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sspi_test_peer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/startup_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/threaded_enrollment_test.cpp)

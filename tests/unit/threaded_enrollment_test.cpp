@@ -3,7 +3,6 @@
 #include <string>
 
 #include "anchor_test_support.h"
-#include "platform/fake/fake_tls_peer.h"
 
 namespace digital_id {
 namespace {
@@ -27,7 +26,7 @@ class ThreadedEnrollmentTest : public CoreTest {
     fakes().profile.Set(u"CAFECertNameSHA256", u"ca.example.test");
     fakes().sockets.AddHost("ca.example.test", 0x0A0200C0);
     fakes().tls.available = true;
-    fakes().tls.security.remoteCertificate->issuer = kIssuingName;
+    fakes().tls.peerCertificate->issuer = kIssuingName;
     fakes().system.threadMode = fake::ThreadMode::Real;
   }
 
@@ -47,9 +46,8 @@ class ThreadedEnrollmentTest : public CoreTest {
 };
 
 TEST_F(ThreadedEnrollmentTest, EnrollmentOnAWorkerThreadEndsGreenWhileTheLinesAreRead) {
-  fake::QueueServerHandshake(fakes().sockets);
-  fake::QueueServerMessage(fakes().sockets, "SRVACK;");
-  fake::QueueServerMessage(fakes().sockets, "ISSUED;MIIC\r\nchain==\r\n");
+  fakes().tls.QueueMessage("SRVACK;");
+  fakes().tls.QueueMessage("ISSUED;MIIC\r\nchain==\r\n");
   SubmitAndWatch(u"ABC-123");
   EXPECT_EQ(Status(), u"Certificate was issued.");
   EXPECT_EQ(Detail(), u"Certificate installation completed. Click Close to exit.");

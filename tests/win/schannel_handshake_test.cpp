@@ -1,6 +1,9 @@
 // The TLS handshake over Winsock and Schannel against the test issuing server, through the
-// core's connection, handshake and server-authentication steps.
+// core's connection, handshake and server-authentication steps and the Windows TLS session.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
 
 #include "channel/secure_channel.h"
 #include "platform/fake/fake_window_system.h"
@@ -48,15 +51,15 @@ class SchannelHandshake : public ::testing::Test {
   Outcome Connect(const std::wstring& settingsFile) {
     AppState& app = App();
     app.settingsPath = std::u16string(settingsFile.begin(), settingsFile.end());
-    SecurityInterface* table = Services().tls->InitSecurityInterface();
-    if (table == nullptr || Services().sockets->Startup(2, 2) != 0) {
-      ADD_FAILURE() << "no security interface or sockets";
+    std::unique_ptr<TlsSession> session = Services().tls->NewSession();
+    if (!session || Services().sockets->Startup(2, 2) != 0) {
+      ADD_FAILURE() << "no TLS session or sockets";
       return Outcome::NotConnected;
     }
-    app.securityTable = table;
     Outcome outcome = Outcome::NotConnected;
     {
       SecureChannel channel;
+      channel.session = std::move(session);
       channel.serverSocket = Services().sockets->CreateTcpSocket();
       if (ConnectToServer(channel) == 1) {
         outcome = PerformHandshake(channel) == 0                        ? Outcome::HandshakeRefused

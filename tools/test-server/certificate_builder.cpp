@@ -2,6 +2,8 @@
 
 #include <openssl/rsa.h>
 
+#include "openssl_error.h"
+
 namespace digital_id::test_server {
 
 namespace {
@@ -38,6 +40,17 @@ bool AddExtensions(X509* certificate, X509* issuer,
   return true;
 }
 
+// The profile's exact validity, or from an hour ago (clock skew) for validDays.
+bool SetValidity(X509* certificate, const CertificateProfile& profile) {
+  ASN1_TIME* notBefore = X509_getm_notBefore(certificate);
+  ASN1_TIME* notAfter = X509_getm_notAfter(certificate);
+  return (profile.notBefore ? ASN1_TIME_set(notBefore, *profile.notBefore)
+                            : X509_gmtime_adj(notBefore, -3600)) != nullptr &&
+         (profile.notAfter ? ASN1_TIME_set(notAfter, *profile.notAfter)
+                           : X509_time_adj_ex(notAfter, static_cast<int>(profile.validDays), 0,
+                                              nullptr)) != nullptr;
+}
+
 }  // namespace
 
 EvpPkeyPtr GenerateRsaKey(int bits) {
@@ -54,11 +67,14 @@ EvpPkeyPtr GenerateRsaKey(int bits) {
 X509NamePtr MakeName(const std::vector<NameAttribute>& attributes) {
   X509NamePtr name(X509_NAME_new());
   if (!name) return nullptr;
-  for (const auto& [field, value] : attributes) {
-    const int type = IsPrintableStringText(value) ? V_ASN1_PRINTABLESTRING : V_ASN1_UTF8STRING;
-    if (X509_NAME_add_entry_by_txt(name.get(), field.c_str(), type,
-                                   reinterpret_cast<const unsigned char*>(value.data()),
-                                   static_cast<int>(value.size()), -1, 0) != 1) {
+  for (const NameAttribute& attribute : attributes) {
+    const int type = attribute.type != 0                      ? attribute.type
+                     : IsPrintableStringText(attribute.value) ? V_ASN1_PRINTABLESTRING
+                                                              : V_ASN1_UTF8STRING;
+    if (X509_NAME_add_entry_by_txt(name.get(), attribute.field.c_str(), type,
+                                   reinterpret_cast<const unsigned char*>(attribute.value.data()),
+                                   static_cast<int>(attribute.value.size()), -1,
+                                   attribute.sameRdn ? -1 : 0) != 1) {
       return nullptr;
     }
   }
@@ -73,9 +89,7 @@ X509Ptr BuildCertificate(const CertificateProfile& profile, std::string& error) 
                      SetRandomSerial(certificate.get()) &&
                      X509_set_subject_name(certificate.get(), profile.subject) == 1 &&
                      X509_set_issuer_name(certificate.get(), issuerName) == 1 &&
-                     X509_gmtime_adj(X509_getm_notBefore(certificate.get()), -3600) != nullptr &&
-                     X509_time_adj_ex(X509_getm_notAfter(certificate.get()),
-                                      static_cast<int>(profile.validDays), 0, nullptr) != nullptr &&
+                     SetValidity(certificate.get(), profile) &&
                      X509_set_pubkey(certificate.get(), profile.publicKey) == 1;
   if (!built) {
     error = "certificate fields: " + TakeOpenSslError();

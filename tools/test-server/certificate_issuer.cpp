@@ -4,6 +4,7 @@
 
 #include "base64.h"
 #include "certificate_builder.h"
+#include "openssl_error.h"
 
 namespace digital_id::test_server {
 

@@ -2,6 +2,8 @@
 
 #include <openssl/rand.h>
 
+#include "openssl_error.h"
+
 namespace digital_id::test_server {
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "openssl_handles.h"
+#include "platform/linux/openssl_handles.h"
 
 namespace digital_id::test_server {
 

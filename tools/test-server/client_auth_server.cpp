@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "openssl_error.h"
 #include "socket_io.h"
 #include "tls_stream.h"
 

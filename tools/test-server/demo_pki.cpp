@@ -8,6 +8,7 @@
 
 #include "certificate_builder.h"
 #include "file_io.h"
+#include "openssl_error.h"
 
 namespace digital_id::test_server {
 

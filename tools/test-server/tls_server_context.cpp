@@ -1,5 +1,7 @@
 #include "tls_server_context.h"
 
+#include "openssl_error.h"
+
 namespace digital_id::test_server {
 
 SslCtxPtr MakeTlsServerContext(const CertifiedKey& server, const std::vector<X509*>& chain,
