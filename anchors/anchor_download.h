@@ -10,6 +10,7 @@
 #include "anchors/bind_status_callback.h"
 #include "platform/cert_store.h"
 #include "platform/download.h"
+#include "shell/run_outcome.h"
 
 namespace digital_id {
 
@@ -45,14 +46,8 @@ struct DownloadContext {
 // result kEAbort).
 std::uint32_t DownloadThreadProc(DownloadContext& context);
 
-// Downloads the anchor of a kind from its configured address into certificate (null on every
-// failure, with the kind's failure texts on the lines).
-void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
-
-// Downloads the issuing CA certificate; null on failure.
-void DownloadCaCertificate(CertificatePtr& certificate);
-
-// Downloads the root certificate; null on failure.
-void DownloadRootCertificate(CertificatePtr& certificate);
+// Downloads the anchor of a kind from its configured address into certificate; on every failure
+// the certificate is null and the run ends with the kind's download failure texts.
+StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
 
 }  // namespace digital_id
