@@ -35,15 +35,14 @@ bool StoredCopyPasses(const Certificate& stored, const Certificate& downloaded) 
 
 }  // namespace
 
-int CheckAnchorCertificate(AnchorKind kind) {
+StepEnd CheckAnchorCertificate(AnchorKind kind) {
   const AnchorParameters& parameters = ParametersOf(kind);
   const Language language = ReadLanguage();
   ShowStep(parameters.checkingText, language);
 
   CertificatePtr downloaded;
-  DownloadAnchorCertificate(kind, downloaded);
-  if (!downloaded) {
-    return 0;
+  if (StepEnd end = DownloadAnchorCertificate(kind, downloaded)) {
+    return end;
   }
 
   bool passes = false;
@@ -69,17 +68,17 @@ int CheckAnchorCertificate(AnchorKind kind) {
 
   if (passes) {
     ShowTexts(parameters.checkingText, parameters.passingText, language);
-    return 1;
+    return std::nullopt;
   }
   ShowTexts(parameters.checkingText, parameters.notFoundText, language);
   return InstallAnchorCertificate(kind, *downloaded);
 }
 
-int CheckCaCertificate() {
+StepEnd CheckCaCertificate() {
   return CheckAnchorCertificate(AnchorKind::Ca);
 }
 
-int CheckRootCertificate() {
+StepEnd CheckRootCertificate() {
   return CheckAnchorCertificate(AnchorKind::Root);
 }
 

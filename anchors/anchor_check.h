@@ -1,6 +1,7 @@
 #pragma once
 
 #include "anchors/anchor_kind.h"
+#include "shell/run_outcome.h"
 
 namespace digital_id {
 
@@ -10,14 +11,14 @@ inline constexpr const char* kSha1RsaOid = "1.2.840.113549.1.1.5";
 
 // Makes sure an anchor is in its store: downloads the reference copy, tests the first stored
 // certificate whose subject contains the criterion (current, expected algorithm, same
-// thumbprint) and installs the download when it does not pass. Returns 1 when the anchor is
-// usable, 0 when the download or the installation failed.
-int CheckAnchorCertificate(AnchorKind kind);
+// thumbprint) and installs the download when it does not pass. Goes on when the anchor is
+// usable; the run ends when the download or the installation failed.
+StepEnd CheckAnchorCertificate(AnchorKind kind);
 
 // The CA check; also leaves the downloaded CA certificate's issuer in anchorIssuerName.
-int CheckCaCertificate();
+StepEnd CheckCaCertificate();
 
 // The root check; finds the root certificate by anchorIssuerName.
-int CheckRootCertificate();
+StepEnd CheckRootCertificate();
 
 }  // namespace digital_id

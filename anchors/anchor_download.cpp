@@ -63,7 +63,7 @@ bool RunDownloadThread(DownloadContext& context, std::uint32_t timeout) {
 
 }  // namespace
 
-void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) {
+StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) {
   const AnchorParameters& parameters = ParametersOf(kind);
   certificate.reset();
   const Language language = ReadLanguage();
@@ -78,9 +78,11 @@ void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) {
   } catch (...) {
     certificate.reset();
   }
-  if (!certificate) {
-    ShowTexts(parameters.downloadingText, parameters.downloadFailedText, language);
+  if (certificate) {
+    return std::nullopt;
   }
+  return RunOutcome{RunResult::AnchorFailed, parameters.downloadingText,
+                    parameters.downloadFailedText, language};
 }
 
 }  // namespace digital_id

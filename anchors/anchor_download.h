@@ -8,6 +8,7 @@
 #include "anchors/bind_status_callback.h"
 #include "platform/cert_store.h"
 #include "platform/download.h"
+#include "shell/run_outcome.h"
 
 namespace digital_id {
 
@@ -29,8 +30,8 @@ struct DownloadContext {
 // result kEAbort).
 std::uint32_t DownloadThreadProc(DownloadContext& context);
 
-// Downloads the anchor of a kind from its configured address into certificate (null on every
-// failure, with the kind's failure texts on the lines).
-void DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
+// Downloads the anchor of a kind from its configured address into certificate; on every failure
+// the certificate is null and the run ends with the kind's download failure texts.
+StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
 
 }  // namespace digital_id

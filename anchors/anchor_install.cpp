@@ -9,26 +9,25 @@
 
 namespace digital_id {
 
-int InstallAnchorCertificate(AnchorKind kind, const Certificate& certificate) {
+StepEnd InstallAnchorCertificate(AnchorKind kind, const Certificate& certificate) {
   const AnchorParameters& parameters = ParametersOf(kind);
   const Language language = ReadLanguage();
   try {
     std::unique_ptr<CertStore> store = Services().certificates->OpenSystemStore(
         CurrentStoreLocation(), std::u16string(parameters.storeName));
     if (!store && parameters.reportsUnopenableStore) {
-      ShowTexts(texts::kCheckingRoot, texts::kRootNeedsAdministrator, language);
-      return 0;
+      return RunOutcome{RunResult::AnchorFailed, texts::kCheckingRoot,
+                        texts::kRootNeedsAdministrator, language};
     }
     ShowTexts(parameters.installingText, parameters.beforeAddDetail, language);
-    const bool added = store && store->Add(certificate);
-    if (!added) {
-      ShowTexts(parameters.installFailedText, parameters.installFailedDetail, language);
+    if (store && store->Add(certificate)) {
+      return std::nullopt;
     }
-    return added ? 1 : 0;
   } catch (...) {
-    ShowTexts(parameters.installFailedText, parameters.installFailedDetail, language);
-    return 0;
+    // Reported below like a refused add.
   }
+  return RunOutcome{RunResult::AnchorFailed, parameters.installFailedText,
+                    parameters.installFailedDetail, language};
 }
 
 }  // namespace digital_id

@@ -59,19 +59,19 @@ bool Connect(const SecureChannel& channel) {
 
 }  // namespace
 
-int ConnectToServer(SecureChannel& channel) {
+StepEnd ConnectToServer(SecureChannel& channel) {
   Language language = Language::English;
   try {
     language = ReadLanguage();
     if (Connect(channel)) {
       ShowTexts(texts::kConnectingToServer, texts::kSuccessfullyConnected, language);
-      return 1;
+      return std::nullopt;
     }
   } catch (...) {
     // Reported below like any other failure.
   }
-  ShowFailureTexts(texts::kConnectingToServer, texts::kUnableToConnect, language);
-  return 0;
+  return FailedStep(RunResult::ConnectionFailed, texts::kConnectingToServer,
+                    texts::kUnableToConnect, language);
 }
 
 }  // namespace digital_id

@@ -7,7 +7,7 @@
 
 namespace digital_id {
 
-int PerformHandshake(SecureChannel& channel) {
+StepEnd PerformHandshake(SecureChannel& channel) {
   Language language = Language::English;
   try {
     // The name the server's certificate must carry, for the current mode.
@@ -18,14 +18,14 @@ int PerformHandshake(SecureChannel& channel) {
                         : HandshakeResult::Failed;
     language = ReadLanguage();
     if (result == HandshakeResult::Ok) {
-      return 1;
+      return std::nullopt;
     }
   } catch (...) {
     // Reported below like any other failure.
   }
   // A refused certificate and every other failure show the same texts.
-  ShowFailureTexts(texts::kCertificateAuthenticationFailed, texts::kBadServerCertificate, language);
-  return 0;
+  return FailedStep(RunResult::HandshakeFailed, texts::kCertificateAuthenticationFailed,
+                    texts::kBadServerCertificate, language);
 }
 
 }  // namespace digital_id

@@ -7,6 +7,7 @@
 #include "platform/sockets.h"
 #include "platform/tls_session.h"
 #include "shell/localised_text.h"
+#include "shell/run_outcome.h"
 
 namespace digital_id {
 
@@ -26,31 +27,32 @@ struct SecureChannel {
   void Release();
 };
 
-// Connects serverSocket to the issuing server within ConnectionTimeout. 1 when connected
-// ("Successfully connected."), else 0 with the connection failure texts.
-int ConnectToServer(SecureChannel& channel);
+// Connects serverSocket to the issuing server within ConnectionTimeout; shows "Successfully
+// connected." and goes on, or ends the run with the connection failure texts.
+StepEnd ConnectToServer(SecureChannel& channel);
 
-// Runs the TLS handshake with the target name of the current mode. 1 when the connection is
-// secured (nothing written), else 0 with the handshake failure texts.
-int PerformHandshake(SecureChannel& channel);
+// Runs the TLS handshake with the target name of the current mode; goes on (nothing shown) when
+// the connection is secured, else ends the run with the handshake failure texts.
+StepEnd PerformHandshake(SecureChannel& channel);
 
 // 1 when the certificate's issuer, as a simple-name string, is exactly CAIssuer; 0 otherwise
 // and for a null certificate.
 int CheckServerIssuer(const Certificate* certificate);
 
 // The server-authentication step after the handshake: the server's certificate must come from
-// CAIssuer. 1 when it does; else 0 with the validation texts in the given language.
-int AuthenticateServer(SecureChannel& channel, Language language);
+// CAIssuer. Goes on when it does; else ends the run with the validation texts in the language.
+StepEnd AuthenticateServer(SecureChannel& channel, Language language);
 
-// Sends one 8-bit message as one TLS record. 1 when sent; else 0 with the send failure texts.
-int SendSecureMessage(SecureChannel& channel, const std::string& message);
+// Sends one 8-bit message as one TLS record; goes on when sent, else ends the run with the send
+// failure texts.
+StepEnd SendSecureMessage(SecureChannel& channel, const std::string& message);
 
 // Receives one TLS record and returns its content widened byte by byte with sign extension, up
 // to its first zero byte. Empty on failure; a receive error shows the receive failure texts.
 std::u16string ReceiveSecureMessage(SecureChannel& channel);
 
-// Shuts the connection down: closes the session and the socket, ends the thread's use of the
-// sockets library and of COM, and enables the four input controls. Returns 0.
-int CloseConnection(SecureChannel& channel);
+// Shuts the connection down: closes the session and the socket and ends the thread's use of the
+// sockets library and of COM. The run's outcome gives the controls back.
+void CloseConnection(SecureChannel& channel);
 
 }  // namespace digital_id

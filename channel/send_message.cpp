@@ -8,7 +8,7 @@
 
 namespace digital_id {
 
-int SendSecureMessage(SecureChannel& channel, const std::string& message) {
+StepEnd SendSecureMessage(SecureChannel& channel, const std::string& message) {
   Language language = Language::English;
   try {
     language = ReadLanguage();
@@ -16,13 +16,13 @@ int SendSecureMessage(SecureChannel& channel, const std::string& message) {
                                               message.size());
     // A message that could not be made into a record and one the socket refused read the same.
     if (channel.session && channel.session->Send(bytes) == SendResult::Ok) {
-      return 1;
+      return std::nullopt;
     }
   } catch (...) {
     // Reported below like any other failure.
   }
-  ShowFailureTexts(texts::kConnectionClosed, texts::kUnableToSend, language);
-  return 0;
+  return FailedStep(RunResult::SendFailed, texts::kConnectionClosed, texts::kUnableToSend,
+                    language);
 }
 
 }  // namespace digital_id

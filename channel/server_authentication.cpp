@@ -30,7 +30,7 @@ int CheckServerIssuer(const Certificate* certificate) {
   }
 }
 
-int AuthenticateServer(SecureChannel& channel, Language language) {
+StepEnd AuthenticateServer(SecureChannel& channel, Language language) {
   int result = 0;
   try {
     // Without a certificate the issuer cannot match.
@@ -40,14 +40,11 @@ int AuthenticateServer(SecureChannel& channel, Language language) {
   } catch (...) {
     result = 0;
   }
-  if (result == 0) {
-    try {
-      ShowTexts(texts::kValidatingServer, texts::kUnableToValidateServer, language);
-    } catch (...) {
-      // Nothing more can be shown.
-    }
+  if (result == 1) {
+    return std::nullopt;
   }
-  return result;
+  return RunOutcome{RunResult::ServerNotAuthenticated, texts::kValidatingServer,
+                    texts::kUnableToValidateServer, language};
 }
 
 }  // namespace digital_id

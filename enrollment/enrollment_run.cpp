@@ -18,7 +18,8 @@ std::u16string IdentityName() {
 
 namespace {
 
-void RunEnrollment() {
+// Everything of a run up to its end, without showing the end.
+RunOutcome Enroll() {
   AppState& app = App();
   SetStatusLine(u"");
   SetDetailLine(u"");
@@ -27,31 +28,35 @@ void RunEnrollment() {
 
   const std::u16string code = Services().windows->GetText(app.codeEdit, kSecureCodeChars);
   if (code.empty()) {
-    ShowTexts(texts::kInvalidData, texts::kCodeEmpty, language);
-    EnableInputControls();
-    return;
+    return RunOutcome{RunResult::CodeRejected, texts::kInvalidData, texts::kCodeEmpty, language};
   }
   if (!IsValidSecureCode(code)) {
-    ShowTexts(texts::kInvalidData, texts::kInvalidCode, language);
-    EnableInputControls();
-    return;
+    return RunOutcome{RunResult::CodeRejected, texts::kInvalidData, texts::kInvalidCode, language};
   }
   const std::u16string identity = IdentityName();
-  if (CheckCaCertificate() == 0 || CheckRootCertificate() == 0) {
-    EnableInputControls();
-    return;
+  if (StepEnd end = CheckCaCertificate()) {
+    return *end;
   }
-  RunNetworkPhase(language, code, identity);
+  if (StepEnd end = CheckRootCertificate()) {
+    return *end;
+  }
+  return RunNetworkPhase(language, code, identity);
 }
 
 }  // namespace
+
+RunOutcome RunEnrollment() {
+  const RunOutcome outcome = Enroll();
+  ReportOutcome(outcome);
+  return outcome;
+}
 
 std::uint32_t EnrollmentThreadProc(void* /*parameter*/) {
   try {
     RunEnrollment();
   } catch (...) {
-    // Every step catches its own failures; should anything still escape, the user must not be
-    // left without the controls.
+    // Every step ends in an outcome; should anything still escape, the user must not be left
+    // without the controls.
     try {
       EnableInputControls();
     } catch (...) {

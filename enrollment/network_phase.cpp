@@ -22,58 +22,67 @@ constexpr const char* kClientAcknowledgement = "CLTACK;";
 
 // From connection to verdict over an open channel; the caller shuts the connection down on
 // every return.
-void RunExchange(SecureChannel& channel, Language language, const std::u16string& secureCode,
-                 const std::u16string& identityName) {
+RunOutcome RunExchange(SecureChannel& channel, Language language, const std::u16string& secureCode,
+                       const std::u16string& identityName) {
   Sockets& sockets = *Services().sockets;
-  if (ConnectToServer(channel) == 0) {
-    return;
+  if (StepEnd end = ConnectToServer(channel)) {
+    return *end;
   }
   const std::uint32_t timeout = NumberFromText(ReadSetting(keys::kSendReceiveTimeout));
   sockets.SetReceiveTimeout(channel.serverSocket, timeout);
   sockets.SetSendTimeout(channel.serverSocket, timeout);
-  if (PerformHandshake(channel) == 0 || AuthenticateServer(channel, language) == 0) {
-    return;
+  if (StepEnd end = PerformHandshake(channel)) {
+    return *end;
   }
-  const std::string request = GenerateRequestMessage(secureCode, identityName);
-  if (request.empty()) {
-    return;
+  if (StepEnd end = AuthenticateServer(channel, language)) {
+    return *end;
+  }
+  std::string request;
+  if (StepEnd end = GenerateRequestMessage(secureCode, identityName, request)) {
+    return *end;
   }
   ShowStep(texts::kSubmittingRequest, language);
-  if (SendSecureMessage(channel, request) == 0) {
-    return;
+  if (StepEnd end = SendSecureMessage(channel, request)) {
+    return *end;
   }
-  if (EvaluateServerAcknowledgement(ReceiveSecureMessage(channel)) == 0) {
-    return;
+  if (StepEnd end = EvaluateServerAcknowledgement(ReceiveSecureMessage(channel))) {
+    return *end;  // no "CLTACK;" after a refused or unreadable acknowledgement
   }
   Services().system->Sleep(kVerdictPause);
   const std::u16string verdict = ReceiveSecureMessage(channel);
-  if (EvaluateIssuanceVerdict(verdict) == 1) {
-    InstallIssuedCertificate(verdict);
-  }
+  StepEnd end = EvaluateIssuanceVerdict(verdict);
+  const RunOutcome outcome = end ? *end : InstallIssuedCertificate(verdict);
+  // The verdict is acknowledged whatever it was; a failed acknowledgement changes nothing of an
+  // installation that is done.
   SendSecureMessage(channel, kClientAcknowledgement);
+  return outcome;
 }
 
 }  // namespace
 
-void RunNetworkPhase(Language language, const std::u16string& secureCode,
-                     const std::u16string& identityName) {
+RunOutcome RunNetworkPhase(Language language, const std::u16string& secureCode,
+                           const std::u16string& identityName) {
   ShowStep(texts::kConnectingToServer, language);
   std::unique_ptr<TlsSession> session = Services().tls->NewSession();
   if (!session || Services().sockets->Startup(2, 2) != 0) {
     // Without the TLS engine or the sockets library nothing can be shut down either: the
     // controls stay disabled and only the window's own close button remains.
-    ShowTexts(texts::kConnectingToServer, texts::kUnableToConnect, language);
-    return;
+    return RunOutcome{RunResult::NetworkUnavailable, texts::kConnectingToServer,
+                      texts::kUnableToConnect, language};
   }
   SecureChannel channel;
   channel.session = std::move(session);
   channel.serverSocket = Services().sockets->CreateTcpSocket();
+  RunOutcome outcome{RunResult::ExchangeFailed, texts::kConnectionError,
+                     texts::kConnectionErrorDetail, language};
   try {
-    RunExchange(channel, language, secureCode, identityName);
+    outcome = RunExchange(channel, language, secureCode, identityName);
   } catch (...) {
-    // Every step reports its own failures; whatever escapes still ends in the shutdown below.
+    // Every step ends in an outcome of its own; whatever escapes still ends in the shutdown
+    // below, reported as a failed exchange.
   }
   CloseConnection(channel);
+  return outcome;
 }
 
 }  // namespace digital_id

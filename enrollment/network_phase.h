@@ -3,12 +3,14 @@
 #include <string>
 
 #include "shell/localised_text.h"
+#include "shell/run_outcome.h"
 
 namespace digital_id {
 
 // The second half of an enrollment on the worker thread: connection, handshake, server
 // authentication, request, acknowledgement, pause, verdict, installation, "CLTACK;" and shutdown.
-void RunNetworkPhase(Language language, const std::u16string& secureCode,
-                     const std::u16string& identityName);
+// Returns how the run ended; the caller shows it.
+RunOutcome RunNetworkPhase(Language language, const std::u16string& secureCode,
+                           const std::u16string& identityName);
 
 }  // namespace digital_id

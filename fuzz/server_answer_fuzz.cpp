@@ -33,13 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (CreateMainWindow(nullptr, 1) != 1) {
     return 0;
   }
-  const int acknowledged = EvaluateServerAcknowledgement(answer);
-  fuzzing::Require(acknowledged == 0 || acknowledged == 1);
-  fuzzing::Require(acknowledged == (answer.find(u"SRVACK;") != std::u16string::npos ? 1 : 0));
-  const int issued = EvaluateIssuanceVerdict(answer);
-  fuzzing::Require(issued == 0 || issued == 1);
-  if (issued == 1) {
-    InstallIssuedCertificate(answer);
-  }
+  const bool acknowledged = !EvaluateServerAcknowledgement(answer).has_value();
+  fuzzing::Require(acknowledged == (answer.find(u"SRVACK;") != std::u16string::npos));
+  const StepEnd verdict = EvaluateIssuanceVerdict(answer);
+  // A verdict that ends the run never claims an issued certificate.
+  fuzzing::Require(!verdict || verdict->result != RunResult::Issued);
+  const RunOutcome outcome = verdict ? *verdict : InstallIssuedCertificate(answer);
+  ReportOutcome(outcome);
   return 0;
 }

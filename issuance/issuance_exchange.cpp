@@ -15,36 +15,36 @@ bool Contains(const std::u16string& text, std::u16string_view marker) {
 
 }  // namespace
 
-int EvaluateServerAcknowledgement(std::u16string answer) {
+StepEnd EvaluateServerAcknowledgement(std::u16string answer) {
   const Language language = ReadLanguage();
   if (Contains(answer, u"SRVACK;")) {
     ShowTexts(texts::kRequestSubmitted, texts::kRequestInProgress, language);
-    return 1;
+    return std::nullopt;
   }
   if (Contains(answer, u"SRVNACK;")) {
-    ShowTexts(texts::kSubmittingRequest, texts::kRequestRejected, language);
-    return 0;
+    return RunOutcome{RunResult::RequestRefused, texts::kSubmittingRequest, texts::kRequestRejected,
+                      language};
   }
-  ShowTexts(texts::kConnectionError, texts::kConnectionErrorDetail, language);
-  return 0;
+  return RunOutcome{RunResult::ExchangeFailed, texts::kConnectionError,
+                    texts::kConnectionErrorDetail, language};
 }
 
-int EvaluateIssuanceVerdict(std::u16string verdict) {
+StepEnd EvaluateIssuanceVerdict(std::u16string verdict) {
   const Language language = ReadLanguage();
   if (Contains(verdict, u"DENIED;")) {
-    ShowTexts(texts::kRequestDenied, texts::kDenialTextA, language);
-    return 0;
+    return RunOutcome{RunResult::CertificateRefused, texts::kRequestDenied, texts::kDenialTextA,
+                      language};
   }
   if (Contains(verdict, u"SRVNACK;")) {
-    ShowTexts(texts::kBadConnection, texts::kBadConnectionDetail, language);
-    return 0;
+    return RunOutcome{RunResult::ExchangeFailed, texts::kBadConnection, texts::kBadConnectionDetail,
+                      language};
   }
   if (Contains(verdict, u"ISSUED;")) {
     ShowTexts(texts::kCertificateIssued, texts::kInstallingCertificate, language);
-    return 1;
+    return std::nullopt;
   }
-  ShowTexts(texts::kRequestDenied, texts::kDenialTextB, language);
-  return 0;
+  return RunOutcome{RunResult::CertificateRefused, texts::kRequestDenied, texts::kDenialTextB,
+                    language};
 }
 
 }  // namespace digital_id

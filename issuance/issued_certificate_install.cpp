@@ -32,7 +32,7 @@ void CleanUpCaStore(StoreLocation location) {
 
 }  // namespace
 
-void InstallIssuedCertificate(std::u16string verdict) {
+RunOutcome InstallIssuedCertificate(std::u16string verdict) {
   const std::size_t marker = verdict.find(kIssuedMarker);
   const std::u16string response = marker == std::u16string::npos
                                       ? std::u16string()
@@ -52,11 +52,11 @@ void InstallIssuedCertificate(std::u16string verdict) {
     // installed; anything earlier is a failed installation.
   }
   if (installed) {
-    App().lineColour = kColourGreen;
-    ShowTexts(texts::kCertificateIssued, texts::kInstallationCompleted, language);
-  } else {
-    ShowTexts(texts::kCertificateInstallationFailed, texts::kTryAgainWithNewCode, language);
+    return RunOutcome{RunResult::Issued, texts::kCertificateIssued, texts::kInstallationCompleted,
+                      language};
   }
+  return RunOutcome{RunResult::InstallationFailed, texts::kCertificateInstallationFailed,
+                    texts::kTryAgainWithNewCode, language};
 }
 
 }  // namespace digital_id

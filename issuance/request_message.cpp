@@ -32,25 +32,26 @@ std::string AssembleRequestMessage(const std::u16string& secureCode,
   return "REQ;" + std::string(digits) + ";" + Narrow(body);
 }
 
-std::string GenerateRequestMessage(const std::u16string& secureCode,
-                                   const std::u16string& identityName) {
+StepEnd GenerateRequestMessage(const std::u16string& secureCode, const std::u16string& identityName,
+                               std::string& message) {
+  message.clear();
+  Language language = Language::English;
   try {
-    const Language language = ReadLanguage();
+    language = ReadLanguage();
     Services().system->ComInitialize();
     const std::u16string encodedRequest =
         Services().enrollment->CreateRequest(CurrentEnrollmentPath(), CurrentEnrollmentContext());
-    std::string message;
     if (!encodedRequest.empty()) {
       message = AssembleRequestMessage(secureCode, identityName, encodedRequest, Sha256Mode());
     }
-    if (message.empty()) {
-      ShowTexts(texts::kGeneratingRequest, texts::kRequestGenerationError, language);
+    if (!message.empty()) {
+      return std::nullopt;
     }
-    return message;
   } catch (...) {
-    ShowTexts(texts::kGeneratingRequest, texts::kRequestGenerationError, ReadLanguage());
-    return {};
+    message.clear();
   }
+  return FailedStep(RunResult::RequestFailed, texts::kGeneratingRequest,
+                    texts::kRequestGenerationError, language);
 }
 
 }  // namespace digital_id

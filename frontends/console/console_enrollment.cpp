@@ -45,8 +45,7 @@ int RunConsoleEnrollment(const ConsoleOptions& options, const std::u16string& se
   windows.SetText(app.codeEdit, secureCode);
   // The same road as the window's Submit, with this thread as the worker.
   DisableInputControls();
-  EnrollmentThreadProc(nullptr);
-  return app.lineColour.load() == kColourGreen ? 0 : 1;
+  return RunEnrollment().result == RunResult::Issued ? 0 : 1;
 }
 
 }  // namespace digital_id

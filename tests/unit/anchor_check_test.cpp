@@ -124,7 +124,8 @@ TEST_F(AnchorCheckTest, EveryOutcomeShowsItsTextsInBothLanguages) {
       row.arrange(fakes());
       // The root check goes by the issuer name that a CA check leaves behind.
       App().anchorIssuerName.Set(kRootName);
-      const int result = row.kind == AnchorKind::Ca ? CheckCaCertificate() : CheckRootCertificate();
+      const int result =
+          row.kind == AnchorKind::Ca ? Shown(CheckCaCertificate()) : Shown(CheckRootCertificate());
       EXPECT_EQ(result, row.result) << row.name << " french=" << french;
       EXPECT_EQ(Status(), row.status[french]) << row.name << " french=" << french;
       EXPECT_EQ(Detail(), row.detail[french]) << row.name << " french=" << french;
@@ -141,7 +142,8 @@ TEST_F(AnchorCheckTest, NotFoundTextComesBeforeTheInstallationInBothLanguages) {
     App().anchorIssuerName.Set(kRootName);
     for (AnchorKind kind : {AnchorKind::Ca, AnchorKind::Root}) {
       fakes().windows.ClearEvents();
-      ASSERT_EQ(kind == AnchorKind::Ca ? CheckCaCertificate() : CheckRootCertificate(), 1);
+      ASSERT_EQ(
+          kind == AnchorKind::Ca ? Shown(CheckCaCertificate()) : Shown(CheckRootCertificate()), 1);
       const auto details = fakes().windows.TextsShownOn(App().detailLine);
       const auto statuses = fakes().windows.TextsShownOn(App().statusLine);
       const bool ca = kind == AnchorKind::Ca;
@@ -162,9 +164,9 @@ TEST_F(AnchorCheckTest, NotFoundTextComesBeforeTheInstallationInBothLanguages) {
 
 TEST_F(AnchorCheckTest, PassingCopiesAddNothingAndCaCheckRemembersTheRootName) {
   StoreBoth();
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(App().anchorIssuerName.Get(), kRootName);
-  EXPECT_EQ(CheckRootCertificate(), 1);
+  EXPECT_EQ(Shown(CheckRootCertificate()), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 0);
 }
 
@@ -179,7 +181,7 @@ TEST_F(AnchorCheckTest, ExpiredOrNotYetValidCopiesStayAndTheDownloadIsAdded) {
       stale.notBefore = Now() + 1;
     }
     fakes().certificates.Put(kUser, u"CA", stale);
-    EXPECT_EQ(CheckCaCertificate(), 1);
+    EXPECT_EQ(Shown(CheckCaCertificate()), 1);
     const auto contents = fakes().certificates.Contents(kUser, u"CA");
     ASSERT_EQ(contents.size(), 2u);
     EXPECT_EQ(contents[0].notAfter, stale.notAfter);
@@ -193,7 +195,7 @@ TEST_F(AnchorCheckTest, ValidityLimitsThemselvesStillPass) {
   edge.notBefore = Now();
   fakes().certificates.Put(kUser, u"CA", edge);
   fakes().downloads.Serve(kCaUrl, fake::FakeDownload::Serving(fake::EncodeFakeCertificate(edge)));
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 0);
 }
 
@@ -203,24 +205,24 @@ TEST_F(AnchorCheckTest, AlgorithmMustMatchTheMode) {
   sha1.oid = fake::kSha1RsaOid;
   fakes().certificates.Put(kUser, u"CA", sha1);
   fakes().downloads.Serve(kCaUrl, fake::FakeDownload::Serving(fake::EncodeFakeCertificate(sha1)));
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 1);
 
   // Outside SHA-256 mode the same stored copy passes on its 20-byte thumbprint.
   App().isPostXp = 0;
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 1);
   // ...and a sha256RSA copy does not.
   fakes().downloads.Serve(
       kCaUrl, fake::FakeDownload::Serving(fake::EncodeFakeCertificate(AnchorData(false, Now()))));
   fakes().certificates.Put(kUser, u"CA", AnchorData(false, Now()));
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 2);
 }
 
 TEST_F(AnchorCheckTest, OnlyTheDownloadAddressOfTheModeIsRead) {
   fakes().profile.Set(u"CASHA1IssuerURL", u"http://elsewhere/");
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().downloads.Requests(), std::vector<std::u16string>{kCaUrl});
   for (const auto& key : fakes().profile.KeysRead()) EXPECT_NE(key, u"CASHA1IssuerURL");
 }
@@ -230,14 +232,14 @@ TEST_F(AnchorCheckTest, OnlyTheFirstMatchIsExamined) {
   other.serial = "someone else";
   fakes().certificates.Put(kUser, u"CA", other);
   fakes().certificates.Put(kUser, u"CA", AnchorData(false, Now()));
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().certificates.Contents(kUser, u"CA").size(), 3u);
 }
 
 TEST_F(AnchorCheckTest, MachineContextUsesTheMachineStoresAskedAtEachOpening) {
   fakes().windows.Click(App().machineRadio);
   StoreBoth(kMachine);
-  EXPECT_EQ(CheckCaCertificate(), 1);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 1);
   EXPECT_EQ(fakes().certificates.AddCount(), 0);
   EXPECT_EQ(fakes().certificates.OpenCount(kMachine, u"CA"), 1);
   EXPECT_EQ(fakes().certificates.OpenCount(kUser, u"CA"), 0);
@@ -246,15 +248,15 @@ TEST_F(AnchorCheckTest, MachineContextUsesTheMachineStoresAskedAtEachOpening) {
 TEST_F(AnchorCheckTest, RootOfAnotherNameIsNeverFoundAndIsInstalledEveryRun) {
   StoreBoth();
   App().anchorIssuerName.Set(u"Some Other Root");
-  EXPECT_EQ(CheckRootCertificate(), 1);
-  EXPECT_EQ(CheckRootCertificate(), 1);
+  EXPECT_EQ(Shown(CheckRootCertificate()), 1);
+  EXPECT_EQ(Shown(CheckRootCertificate()), 1);
   EXPECT_EQ(fakes().certificates.Contents(kUser, u"Root").size(), 3u);
 }
 
 TEST_F(AnchorCheckTest, FailedDownloadKeepsThePreviousRootName) {
   App().anchorIssuerName.Set(u"Earlier Root");
   fakes().downloads.Serve(kCaUrl, fake::FakeDownload::Failing(kEFail));
-  EXPECT_EQ(CheckCaCertificate(), 0);
+  EXPECT_EQ(Shown(CheckCaCertificate()), 0);
   EXPECT_EQ(App().anchorIssuerName.Get(), u"Earlier Root");
   EXPECT_EQ(fakes().certificates.OpenCount(kUser, u"CA"), 0);
 }

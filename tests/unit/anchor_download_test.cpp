@@ -19,7 +19,7 @@ class AnchorDownloadTest : public CoreTest {
   }
   CertificatePtr Download(AnchorKind kind = AnchorKind::Ca) {
     CertificatePtr certificate;
-    DownloadAnchorCertificate(kind, certificate);
+    Shown(DownloadAnchorCertificate(kind, certificate));
     return certificate;
   }
   void ExpectCaFailure() {

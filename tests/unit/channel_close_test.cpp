@@ -1,3 +1,4 @@
+#include "shell/texts.h"
 #include "tests/unit/channel_test_fixture.h"
 
 namespace digital_id {
@@ -24,32 +25,33 @@ class CloseTest : public ChannelTest {
   }
 };
 
-TEST_F(CloseTest, CloseReleasesEverythingAndEnablesTheControls) {
+TEST_F(CloseTest, CloseReleasesEverythingAndLeavesTheWindowToTheOutcome) {
   Establish();
   DisableInputControls();
   MarkLines();
   fakes.windows.ClearEvents();
-  EXPECT_EQ(CloseConnection(channel), 0);
+  CloseConnection(channel);
 
   EXPECT_EQ(fakes.sockets.SocketsClosed(), 1);
   EXPECT_EQ(fakes.sockets.cleanups, 1);
   EXPECT_EQ(fakes.system.ComUninitializeCount(), 1);
   ExpectNothingLeft();
-  ExpectControlsEnabledInOrder();
+  EXPECT_TRUE(fakes.windows.Events().empty());
   EXPECT_TRUE(LinesUnchanged());
+  // The run's outcome gives the controls back, in their order.
+  ReportOutcome(RunOutcome{RunResult::SendFailed, texts::kConnectionClosed, texts::kUnableToSend,
+                           Language::English});
+  ExpectControlsEnabledInOrder();
 }
 
-TEST_F(CloseTest, CloseWithoutConnectionStillEndsTheLibrariesAndEnablesTheControls) {
+TEST_F(CloseTest, CloseWithoutConnectionStillEndsTheLibraries) {
   fakes.sockets.Close(channel.serverSocket);
   channel.serverSocket = kInvalidSocket;
   channel.session.reset();
-  DisableInputControls();
-  fakes.windows.ClearEvents();
-  EXPECT_EQ(CloseConnection(channel), 0);
+  CloseConnection(channel);
   EXPECT_EQ(fakes.sockets.cleanups, 1);
   EXPECT_EQ(fakes.system.ComUninitializeCount(), 1);
   ExpectNothingLeft();
-  ExpectControlsEnabledInOrder();
 }
 
 TEST_F(CloseTest, SecondCloseReleasesNothingTwice) {
@@ -74,14 +76,14 @@ TEST_F(CloseTest, ChannelLeftWithoutCloseReleasesItsSessionAndSocket) {
 TEST_F(CloseTest, WholeExchangeOverTheScriptedSession) {
   Tls().QueueMessage("SRVACK;");
   Tls().QueueMessage("ISSUED;MIIB");
-  ASSERT_EQ(ConnectToServer(channel), 1);
-  ASSERT_EQ(PerformHandshake(channel), 1);
-  ASSERT_EQ(AuthenticateServer(channel, Language::English), 1);
-  ASSERT_EQ(SendSecureMessage(channel, "REQ;000010;code"), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
+  ASSERT_EQ(Shown(PerformHandshake(channel)), 1);
+  ASSERT_EQ(Shown(AuthenticateServer(channel, Language::English)), 1);
+  ASSERT_EQ(Shown(SendSecureMessage(channel, "REQ;000010;code")), 1);
   EXPECT_EQ(ReceiveSecureMessage(channel), u"SRVACK;");
   EXPECT_EQ(ReceiveSecureMessage(channel), u"ISSUED;MIIB");
-  ASSERT_EQ(SendSecureMessage(channel, "CLTACK;"), 1);
-  EXPECT_EQ(CloseConnection(channel), 0);
+  ASSERT_EQ(Shown(SendSecureMessage(channel, "CLTACK;")), 1);
+  CloseConnection(channel);
 
   EXPECT_EQ(Tls().SentMessages(), (std::vector<std::string>{"REQ;000010;code", "CLTACK;"}));
   EXPECT_EQ(StatusLine(), u"Connecting to server.");

@@ -13,7 +13,7 @@ bool WasRead(const fake::FakeProfile& profile, const std::u16string& key) {
 }
 
 TEST_F(ConnectionTest, SuccessfulConnectionShowsConnectedAndLeavesTheSocketBlocking) {
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(StatusLine(), u"Connecting to server.");
   EXPECT_EQ(DetailLine(), u"Successfully connected.");
 
@@ -30,11 +30,11 @@ TEST_F(ConnectionTest, SuccessfulConnectionShowsConnectedAndLeavesTheSocketBlock
 TEST_F(ConnectionTest, PortKeepsOnlyTheLow16BitsInAnyBase) {
   for (const std::u16string value : {u"65979", u"0x1BB", u"0673", u"443"}) {
     fakes.profile.Set(u"CATCPPortSHA256", value);
-    ASSERT_EQ(ConnectToServer(channel), 1);
+    ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
     EXPECT_EQ(fakes.sockets.Connects().back().port, 443) << std::string(value.begin(), value.end());
   }
   fakes.profile.Set(u"CATCPPortSHA256", u"8443");
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(fakes.sockets.Connects().back().port, 8443);
 }
 
@@ -53,7 +53,7 @@ TEST_F(ConnectionTest, ConnectionTimeoutIsWaitedAsSecondsAndMicroseconds) {
                         {u"4294968", 4294, 968000}};  // 4,294,968,000 µs overflows 32 bits
   for (const Case& c : cases) {
     fakes.profile.Set(u"ConnectionTimeout", c.value);
-    ConnectToServer(channel);
+    Shown(ConnectToServer(channel));
     const fake::FakeWait wait = fakes.sockets.Waits().back();
     EXPECT_EQ(wait.seconds, c.seconds) << std::string(c.value.begin(), c.value.end());
     EXPECT_EQ(wait.microseconds, c.microseconds) << std::string(c.value.begin(), c.value.end());
@@ -62,25 +62,25 @@ TEST_F(ConnectionTest, ConnectionTimeoutIsWaitedAsSecondsAndMicroseconds) {
 
 TEST_F(ConnectionTest, OnlyThePortKeyOfTheCurrentModeIsRead) {
   fakes.profile.Set(u"CATCPPortSHA1", u"8443");
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(fakes.sockets.Connects().back().port, 443);
   EXPECT_FALSE(WasRead(fakes.profile, u"CATCPPortSHA1"));
 
   App().isPostXp = 0;
   fakes.profile.Remove(u"CATCPPortSHA256");
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(fakes.sockets.Connects().back().port, 8443);
 
   App().forceSha256 = 1;
   fakes.profile.Set(u"CATCPPortSHA256", u"9443");
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(fakes.sockets.Connects().back().port, 9443);
 }
 
 TEST_F(ConnectionTest, InvalidSocketFailsWithoutResolving) {
   const SocketHandle open = channel.serverSocket;
   channel.serverSocket = kInvalidSocket;
-  EXPECT_EQ(ConnectToServer(channel), 0);
+  EXPECT_EQ(Shown(ConnectToServer(channel)), 0);
   EXPECT_EQ(StatusLine(), u"Connecting to server.");
   EXPECT_EQ(DetailLine(), u"Unable to connect to server.");
   EXPECT_TRUE(fakes.sockets.Resolves().empty());
@@ -90,27 +90,27 @@ TEST_F(ConnectionTest, InvalidSocketFailsWithoutResolving) {
 
 TEST_F(ConnectionTest, UnresolvableNameShowsConnectionFailure) {
   fakes.profile.Set(u"CAAddress", u"nowhere.invalid");
-  EXPECT_EQ(ConnectToServer(channel), 0);
+  EXPECT_EQ(Shown(ConnectToServer(channel)), 0);
   EXPECT_EQ(DetailLine(), u"Unable to connect to server.");
   EXPECT_EQ(fakes.sockets.Resolves(), std::vector<std::string>{"nowhere.invalid"});
   EXPECT_TRUE(fakes.sockets.Connects().empty());
 
   // An empty address is not looked up at all.
   fakes.profile.Set(u"CAAddress", u"");
-  EXPECT_EQ(ConnectToServer(channel), 0);
+  EXPECT_EQ(Shown(ConnectToServer(channel)), 0);
   EXPECT_EQ(fakes.sockets.Resolves().size(), 1u);
 }
 
 TEST_F(ConnectionTest, DottedAddressGoesThroughTheSameLookup) {
   fakes.profile.Set(u"CAAddress", u"192.0.2.77");
   fakes.sockets.AddHost("192.0.2.77", 0x4D0200C0);
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(fakes.sockets.Connects().back().address, 0x4D0200C0u);
 }
 
 TEST_F(ConnectionTest, RefusedConnectionShowsConnectionFailure) {
   fakes.sockets.pendingError = 10061;  // refused, reported through the wait
-  EXPECT_EQ(ConnectToServer(channel), 0);
+  EXPECT_EQ(Shown(ConnectToServer(channel)), 0);
   EXPECT_EQ(StatusLine(), u"Connecting to server.");
   EXPECT_EQ(DetailLine(), u"Unable to connect to server.");
 }
@@ -119,18 +119,18 @@ TEST_F(ConnectionTest, WaitThatTimesOutOrFailsShowsConnectionFailure) {
   for (int result : {0, kSocketError}) {
     fakes.sockets.waitResult = result;
     SetDetailLine(u"");
-    EXPECT_EQ(ConnectToServer(channel), 0);
+    EXPECT_EQ(Shown(ConnectToServer(channel)), 0);
     EXPECT_EQ(DetailLine(), u"Unable to connect to server.");
   }
 }
 
 TEST_F(ConnectionTest, ConnectionTextsInFrench) {
   UseFrench();
-  ASSERT_EQ(ConnectToServer(channel), 1);
+  ASSERT_EQ(Shown(ConnectToServer(channel)), 1);
   EXPECT_EQ(StatusLine(), u"Connexion au serveur.");
   EXPECT_EQ(DetailLine(), u"Connexion réussie.");
   fakes.sockets.pendingError = 10065;
-  EXPECT_EQ(ConnectToServer(channel), 0);
+  EXPECT_EQ(Shown(ConnectToServer(channel)), 0);
   EXPECT_EQ(StatusLine(), u"Connexion au serveur.");
   EXPECT_EQ(DetailLine(), u"Incapable de se connecter au serveur.");
 }

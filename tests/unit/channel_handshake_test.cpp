@@ -16,7 +16,7 @@ class HandshakeTest : public ChannelTest {
 };
 
 TEST_F(HandshakeTest, SecuredConnectionChangesNeitherLine) {
-  ASSERT_EQ(PerformHandshake(channel), 1);
+  ASSERT_EQ(Shown(PerformHandshake(channel)), 1);
   EXPECT_TRUE(LinesUnchanged());
   // The session secures the channel's own socket for the target name of the current mode.
   EXPECT_EQ(Tls().HandshakeSockets(), std::vector<SocketHandle>{channel.serverSocket});
@@ -28,22 +28,22 @@ TEST_F(HandshakeTest, RefusedCertificateAndEveryOtherFailureShowTheSameTexts) {
        {HandshakeResult::CertificateRefused, HandshakeResult::Failed}) {
     MarkLines();
     Tls().handshakeResult = result;
-    EXPECT_EQ(PerformHandshake(channel), 0);
+    EXPECT_EQ(Shown(PerformHandshake(channel)), 0);
     ExpectFailureTexts();
   }
   // A channel without a session cannot be secured either.
   MarkLines();
   channel.session.reset();
-  EXPECT_EQ(PerformHandshake(channel), 0);
+  EXPECT_EQ(Shown(PerformHandshake(channel)), 0);
   ExpectFailureTexts();
 }
 
 TEST_F(HandshakeTest, TargetNameComesFromTheKeyOfTheCurrentMode) {
   App().isPostXp = 0;
   fakes.profile.Set(u"CAFECertNameSHA1", u"legacy.example.test");
-  ASSERT_EQ(PerformHandshake(channel), 1);
+  ASSERT_EQ(Shown(PerformHandshake(channel)), 1);
   App().forceSha256 = 1;
-  ASSERT_EQ(PerformHandshake(channel), 1);
+  ASSERT_EQ(Shown(PerformHandshake(channel)), 1);
   EXPECT_EQ(Tls().HandshakeTargets(),
             (std::vector<std::u16string>{u"legacy.example.test", u"ca.example.test"}));
 }
@@ -51,7 +51,7 @@ TEST_F(HandshakeTest, TargetNameComesFromTheKeyOfTheCurrentMode) {
 TEST_F(HandshakeTest, HandshakeTextsInFrench) {
   UseFrench();
   Tls().handshakeResult = HandshakeResult::Failed;
-  EXPECT_EQ(PerformHandshake(channel), 0);
+  EXPECT_EQ(Shown(PerformHandshake(channel)), 0);
   EXPECT_EQ(StatusLine(), u"Échec de l'authentification du certificat.");
   EXPECT_EQ(DetailLine(), u"Mauvais certificat du serveur.");
 }

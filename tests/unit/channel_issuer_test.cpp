@@ -52,19 +52,19 @@ TEST_F(IssuerTest, IssuerIsComparedAsRenderedIntoTheNameBuffer) {
 TEST_F(IssuerTest, ServerFromTheConfiguredIssuerPassesWithoutAnyText) {
   Establish();
   MarkLines();
-  EXPECT_EQ(AuthenticateServer(channel, Language::English), 1);
+  EXPECT_EQ(Shown(AuthenticateServer(channel, Language::English)), 1);
   EXPECT_TRUE(LinesUnchanged());
 }
 
 TEST_F(IssuerTest, ServerFromAnotherIssuerShowsValidationFailure) {
   Establish();
   Tls().peerCertificate->issuer = u"Other Intermediate CA";
-  EXPECT_EQ(AuthenticateServer(channel, Language::English), 0);
+  EXPECT_EQ(Shown(AuthenticateServer(channel, Language::English)), 0);
   EXPECT_EQ(StatusLine(), u"Validating server credentials.");
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
 
   // The language is the run's choice, not a fresh read of the setting.
-  EXPECT_EQ(AuthenticateServer(channel, Language::French), 0);
+  EXPECT_EQ(Shown(AuthenticateServer(channel, Language::French)), 0);
   EXPECT_EQ(StatusLine(), u"Validation des justificatifs d'identité du serveur.");
   EXPECT_EQ(DetailLine(), u"Incapable de valider les justificatifs d'identité du serveur.");
 }
@@ -72,18 +72,18 @@ TEST_F(IssuerTest, ServerFromAnotherIssuerShowsValidationFailure) {
 TEST_F(IssuerTest, SessionWithoutACertificateFailsTheValidation) {
   Establish();
   Tls().peerCertificate.reset();
-  EXPECT_EQ(AuthenticateServer(channel, Language::English), 0);
+  EXPECT_EQ(Shown(AuthenticateServer(channel, Language::English)), 0);
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
 
   // Nor does a session that was never secured yield one, or a channel without a session.
   SecureChannel unsecured;
   unsecured.session = Tls().NewSession();
   SetDetailLine(u"");
-  EXPECT_EQ(AuthenticateServer(unsecured, Language::English), 0);
+  EXPECT_EQ(Shown(AuthenticateServer(unsecured, Language::English)), 0);
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
   unsecured.session.reset();
   SetDetailLine(u"");
-  EXPECT_EQ(AuthenticateServer(unsecured, Language::English), 0);
+  EXPECT_EQ(Shown(AuthenticateServer(unsecured, Language::English)), 0);
   EXPECT_EQ(DetailLine(), u"Unable to validate the server credentials.");
 }
 

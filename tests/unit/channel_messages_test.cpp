@@ -21,7 +21,7 @@ class MessagesTest : public ChannelTest {
 };
 
 TEST_F(MessagesTest, MessageIsSentWholeWithoutAnyText) {
-  ASSERT_EQ(SendSecureMessage(channel, "REQ;secret-code"), 1);
+  ASSERT_EQ(Shown(SendSecureMessage(channel, "REQ;secret-code")), 1);
   EXPECT_EQ(Tls().SentMessages(), std::vector<std::string>{"REQ;secret-code"});
   EXPECT_TRUE(LinesUnchanged());
 }
@@ -30,12 +30,12 @@ TEST_F(MessagesTest, MessageThatCannotBeEncryptedOrSentShowsSendFailure) {
   for (const SendResult result : {SendResult::EncryptFailed, SendResult::SendFailed}) {
     MarkLines();
     Tls().QueueSendResult(result);
-    EXPECT_EQ(SendSecureMessage(channel, "CLTACK;"), 0);
+    EXPECT_EQ(Shown(SendSecureMessage(channel, "CLTACK;")), 0);
     ExpectSendFailureTexts();
   }
   UseFrench();
   Tls().QueueSendResult(SendResult::SendFailed);
-  EXPECT_EQ(SendSecureMessage(channel, "CLTACK;"), 0);
+  EXPECT_EQ(Shown(SendSecureMessage(channel, "CLTACK;")), 0);
   EXPECT_EQ(StatusLine(), u"Fermeture de la connexion.");
   EXPECT_EQ(DetailLine(), u"Incapable d'envoyer un message au serveur.");
   EXPECT_TRUE(Tls().SentMessages().empty());
@@ -76,7 +76,7 @@ TEST_F(MessagesTest, ReadErrorShowsReceiveFailure) {
 
 TEST_F(MessagesTest, ChannelWithoutASessionSendsAndReceivesNothing) {
   channel.session.reset();
-  EXPECT_EQ(SendSecureMessage(channel, "CLTACK;"), 0);
+  EXPECT_EQ(Shown(SendSecureMessage(channel, "CLTACK;")), 0);
   ExpectSendFailureTexts();
   MarkLines();
   EXPECT_EQ(ReceiveSecureMessage(channel), u"");

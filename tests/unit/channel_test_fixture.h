@@ -9,6 +9,7 @@
 #include "shell/app_state.h"
 #include "shell/main_window.h"
 #include "shell/status_lines.h"
+#include "tests/unit/shown_outcome.h"
 
 namespace digital_id {
 

@@ -8,6 +8,7 @@
 #include "platform/fake/fake_platform.h"
 #include "shell/app_state.h"
 #include "shell/main_window.h"
+#include "tests/unit/shown_outcome.h"
 
 namespace digital_id::testing {
 

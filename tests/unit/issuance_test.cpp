@@ -45,15 +45,15 @@ TEST(RequestMessageTest, MessageTooLongForSixDigitsIsRefused) {
 }
 
 TEST_F(IssuanceTest, RequestUsesThePathAndContextOfTheMoment) {
-  const std::string message = GenerateRequestMessage(u"ABC-123", u"alice");
+  const std::string message = Request(u"ABC-123", u"alice");
   EXPECT_EQ(message, "REQ;000057;ABC-123;alice;MIIBfake\r\nrequest==\r\n;true;true;");
   EXPECT_EQ(fakes().system.ComInitializeCount(), 1);
   SelectMachine();
   App().isPostXp = 0;
   App().forceSha256 = 1;
-  EXPECT_NE(GenerateRequestMessage(u"ABC-123", u"HOST").find(";true;true;"), std::string::npos);
+  EXPECT_NE(Request(u"ABC-123", u"HOST").find(";true;true;"), std::string::npos);
   App().forceSha256 = 0;
-  EXPECT_NE(GenerateRequestMessage(u"ABC-123", u"HOST").find(";true;false;"), std::string::npos);
+  EXPECT_NE(Request(u"ABC-123", u"HOST").find(";true;false;"), std::string::npos);
   const auto calls = fakes().enrollment.Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].path, EnrollmentPath::Modern);
@@ -66,13 +66,13 @@ TEST_F(IssuanceTest, RequestUsesThePathAndContextOfTheMoment) {
 
 TEST_F(IssuanceTest, NoRequestFromTheObjectsShowsTheFailureTexts) {
   fakes().enrollment.request.clear();
-  EXPECT_EQ(GenerateRequestMessage(u"ABC-123", u"alice"), "");
+  EXPECT_EQ(Request(u"ABC-123", u"alice"), "");
   EXPECT_EQ(Status(), u"Generating request.");
   EXPECT_EQ(Detail(),
             u"Error in generating certificate request. Please ensure you have "
             u"Administrator permissions.");
   SetFrench();
-  EXPECT_EQ(GenerateRequestMessage(u"ABC-123", u"alice"), "");
+  EXPECT_EQ(Request(u"ABC-123", u"alice"), "");
   EXPECT_EQ(Status(), u"Générer une demande.");
   EXPECT_EQ(Detail(), u"Erreur au moment de générer une demande de certificat.");
 }
@@ -112,7 +112,7 @@ TEST_F(IssuanceTest, AcknowledgementRowsInBothLanguages) {
   for (int french = 0; french < 2; ++french) {
     if (french) SetFrench();
     for (const AnswerRow& row : rows) {
-      EXPECT_EQ(EvaluateServerAcknowledgement(row.answer), row.result);
+      EXPECT_EQ(Shown(EvaluateServerAcknowledgement(row.answer)), row.result);
       EXPECT_EQ(Status(), row.status[french]);
       EXPECT_EQ(Detail(), row.detail[french]);
     }
@@ -146,7 +146,7 @@ TEST_F(IssuanceTest, VerdictRowsInBothLanguagesWithBothDenialForms) {
   for (int french = 0; french < 2; ++french) {
     if (french) SetFrench();
     for (const AnswerRow& row : rows) {
-      EXPECT_EQ(EvaluateIssuanceVerdict(row.answer), row.result);
+      EXPECT_EQ(Shown(EvaluateIssuanceVerdict(row.answer)), row.result);
       EXPECT_EQ(Status(), row.status[french]);
       EXPECT_EQ(Detail(), row.detail[french]);
     }
@@ -160,7 +160,7 @@ TEST_F(IssuanceTest, SuccessfulInstallationTurnsGreenBeforeTheTextsAndCleansTheC
   fakes().certificates.Put(StoreLocation::CurrentUser, u"CA", AnchorData(false, now));
   fakes().certificates.Put(StoreLocation::CurrentUser, u"CA", AnchorData(true, now));
   fakes().windows.ClearEvents();
-  InstallIssuedCertificate(u"pre ISSUED;MIIC\r\nISSUED;tail");
+  Shown(InstallIssuedCertificate(u"pre ISSUED;MIIC\r\nISSUED;tail"));
   const auto calls = fakes().enrollment.Calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].kind, Kind::InstallResponse);
@@ -173,7 +173,7 @@ TEST_F(IssuanceTest, SuccessfulInstallationTurnsGreenBeforeTheTextsAndCleansTheC
   ASSERT_EQ(ca.size(), 1u);
   EXPECT_EQ(ca[0].subject, kIssuingName);
   SetFrench();
-  InstallIssuedCertificate(u"ISSUED;x");
+  Shown(InstallIssuedCertificate(u"ISSUED;x"));
   EXPECT_EQ(Detail(),
             u"Installation du certificat terminée. Cliquer sur « Fermer » pour terminer.");
 }
@@ -186,7 +186,7 @@ TEST_F(IssuanceTest, FailedInstallationStaysDarkRedAndDeletesNothing) {
   fakes().enrollment.installResult = static_cast<std::int32_t>(0x80092004);
   for (int french = 0; french < 2; ++french) {
     if (french) SetFrench();
-    InstallIssuedCertificate(u"ISSUED;");
+    Shown(InstallIssuedCertificate(u"ISSUED;"));
     EXPECT_EQ(App().lineColour.load(), 153u);
     EXPECT_EQ(Status(), french ? u"Échec de l'installation du certificat."
                                : u"Certificate installation failed.");
@@ -200,16 +200,16 @@ TEST_F(IssuanceTest, CleanUpNeedsARootNameAndTheModernPath) {
   const std::uint64_t now = fakes().system.now.load();
   fakes().certificates.Put(StoreLocation::CurrentUser, u"CA", AnchorData(false, now));
   App().anchorIssuerName.Set(u"");  // would match every certificate
-  InstallIssuedCertificate(u"ISSUED;x");
+  Shown(InstallIssuedCertificate(u"ISSUED;x"));
   App().anchorIssuerName.Set(kIssuingName);
   App().isPostXp = 0;
-  InstallIssuedCertificate(u"ISSUED;x");
+  Shown(InstallIssuedCertificate(u"ISSUED;x"));
   EXPECT_EQ(fakes().certificates.DeleteCount(), 0);
   // In machine context the machine's CA store is the one cleaned.
   App().isPostXp = 1;
   SelectMachine();
   fakes().certificates.Put(StoreLocation::LocalMachine, u"CA", AnchorData(false, now));
-  InstallIssuedCertificate(u"ISSUED;x");
+  Shown(InstallIssuedCertificate(u"ISSUED;x"));
   EXPECT_EQ(fakes().certificates.Contents(StoreLocation::LocalMachine, u"CA").size(), 0u);
   EXPECT_EQ(fakes().certificates.Contents(StoreLocation::CurrentUser, u"CA").size(), 1u);
   EXPECT_EQ(fakes().enrollment.Calls().back().context, EnrollmentContext::Machine);

@@ -61,10 +61,17 @@ class SchannelHandshake : public ::testing::Test {
       SecureChannel channel;
       channel.session = std::move(session);
       channel.serverSocket = Services().sockets->CreateTcpSocket();
-      if (ConnectToServer(channel) == 1) {
-        outcome = PerformHandshake(channel) == 0                        ? Outcome::HandshakeRefused
-                  : AuthenticateServer(channel, Language::English) == 0 ? Outcome::IssuerRefused
-                                                                        : Outcome::Trusted;
+      if (!ConnectToServer(channel)) {
+        StepEnd end = PerformHandshake(channel);
+        if (!end) {
+          end = AuthenticateServer(channel, Language::English);
+        }
+        outcome = !end                                        ? Outcome::Trusted
+                  : end->result == RunResult::HandshakeFailed ? Outcome::HandshakeRefused
+                                                              : Outcome::IssuerRefused;
+        if (end) {
+          ReportOutcome(*end);  // the texts the window would show
+        }
       }
     }
     Services().sockets->Cleanup();

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "issuance/issuance.h"
+#include "shell/run_outcome.h"
+
+namespace digital_id {
+
+// Shows a step's end the way a run does (texts, colour, controls) and gives 1 when the step let
+// the run go on, 0 when it ended the run there, so a test can read the lines afterwards.
+inline int Shown(const StepEnd& end) {
+  if (end) {
+    ReportOutcome(*end);
+  }
+  return end ? 0 : 1;
+}
+
+// The request message a request step made, with its end shown the way a run shows it; empty
+// when the step ended the run.
+inline std::string Request(const std::u16string& code, const std::u16string& name) {
+  std::string message;
+  Shown(GenerateRequestMessage(code, name, message));
+  return message;
+}
+
+// Shows a run's outcome the way a run does; 1 when the certificate was issued.
+inline int Shown(const RunOutcome& outcome) {
+  ReportOutcome(outcome);
+  return outcome.result == RunResult::Issued ? 1 : 0;
+}
+
+}  // namespace digital_id
