@@ -42,12 +42,13 @@ add_custom_command(OUTPUT ${DIGITAL_ID_ICON_FILES}
 add_custom_target(digital-id-icons ALL DEPENDS ${DIGITAL_ID_ICON_FILES})
 
 include(GNUInstallDirs)
-install(TARGETS digital-id-installer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS digital-id-installer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/resources/linux/digital-id-installer.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT desktop)
 foreach(size IN LISTS DIGITAL_ID_ICON_SIZES)
   install(FILES ${DIGITAL_ID_ICON_FOLDER}/${size}x${size}/digital-id-installer.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          COMPONENT desktop)
 endforeach()
 
 if(DIGITAL_ID_BUILD_TESTS)
