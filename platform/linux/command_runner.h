@@ -5,13 +5,15 @@
 
 namespace digital_id {
 
-// Runs a program (found in PATH unless the first word holds a '/') with the given words as its
-// arguments, without a shell, its standard input and output on /dev/null and its standard error
-// collected, and waits for it.
+// How a command ended.
 struct CommandResult {
   int exitCode = -1;   // -1 when it could not start or ended by a signal
   std::string errors;  // the start of what it wrote to standard error
 };
+
+// Runs a program (found in PATH unless the first word holds a '/') with the given words as its
+// arguments, without a shell, its standard input and output on /dev/null and its standard error
+// collected, and waits for it.
 CommandResult RunCommandWords(const std::vector<std::string>& words);
 
 }  // namespace digital_id

@@ -17,6 +17,13 @@ bool AppendPem(BIO* bio, X509* certificate) {
   return certificate != nullptr && PEM_write_bio_X509(bio, certificate) == 1;
 }
 
+// Makes link point at target unless it already does.
+bool PointLink(const std::filesystem::path& link, const std::string& target) {
+  std::error_code error;
+  const std::filesystem::path current = std::filesystem::read_symlink(link, error);
+  return (!error && current == target) || ReplaceSymlink(link, target);
+}
+
 }  // namespace
 
 Bytes CertificateChainPem(const IssuedIdentity& identity) {
@@ -75,9 +82,9 @@ IdentityFilesResult WriteIdentityFiles(StoreLocation location, const std::filesy
   // switches to the new identity in one step.
   const std::string throughCurrent = std::string(kCurrentFolderName) + "/";
   const bool linked =
-      ReplaceSymlink(folder / kCurrentKeyName, throughCurrent + kCurrentKeyName) &&
-      ReplaceSymlink(folder / kCurrentCertificateName, throughCurrent + kCurrentCertificateName) &&
-      ReplaceSymlink(folder / kCurrentFolderName, identity.stem);
+      PointLink(folder / kCurrentKeyName, throughCurrent + kCurrentKeyName) &&
+      PointLink(folder / kCurrentCertificateName, throughCurrent + kCurrentCertificateName) &&
+      PointLink(folder / kCurrentFolderName, identity.stem);
   if (!linked) {
     return {false, "cannot link the identity files in " + folder.string()};
   }

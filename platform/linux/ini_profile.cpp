@@ -143,7 +143,10 @@ class StreamLines {
           return std::nullopt;
         }
         finished_ = true;
-        return Decoded(std::exchange(pending_, std::u16string()));
+        std::u16string rest = pending_.substr(start_);
+        pending_.clear();
+        start_ = 0;
+        return Decoded(std::move(rest));
       }
     }
   }
@@ -165,6 +168,9 @@ class StreamLines {
     if (encoding_ == Encoding::Unknown) {
       chunk.erase(0, DetectEncoding(chunk));
     }
+    // Lines already taken leave the buffer only now, once per chunk.
+    pending_.erase(0, start_);
+    start_ = 0;
     if (encoding_ == Encoding::Utf8) {
       // Line ends are ASCII bytes, never part of a UTF-8 sequence: split first, decode per line.
       pending_.append(chunk.begin(), chunk.end());
@@ -195,23 +201,25 @@ class StreamLines {
 
   // The first complete line of pending_, when one has ended.
   std::optional<std::u16string> TakeLine() {
-    if (skipLineFeed_ && !pending_.empty()) {
-      if (pending_.front() == u'\n') {
-        pending_.erase(0, 1);
+    if (skipLineFeed_ && start_ < pending_.size()) {
+      if (pending_[start_] == u'\n') {
+        ++start_;
       }
       skipLineFeed_ = false;
     }
-    const std::size_t end = pending_.find_first_of(u"\r\n");
+    const std::size_t end = pending_.find_first_of(u"\r\n", start_);
     if (end == std::u16string::npos) {
       // Keep only the start of an overlong line.
-      if (pending_.size() > kMaxLineUnits) {
+      if (pending_.size() - start_ > kMaxLineUnits) {
+        pending_.erase(0, start_);
+        start_ = 0;
         pending_.resize(kMaxLineUnits);
       }
       return std::nullopt;
     }
-    std::u16string line = pending_.substr(0, std::min(end, kMaxLineUnits));
+    std::u16string line = pending_.substr(start_, std::min(end - start_, kMaxLineUnits));
     skipLineFeed_ = pending_[end] == u'\r';
-    pending_.erase(0, end + 1);
+    start_ = end + 1;
     return Decoded(std::move(line));
   }
 
@@ -226,7 +234,8 @@ class StreamLines {
 
   std::istream& in_;
   Encoding encoding_ = Encoding::Unknown;
-  std::u16string pending_;  // code units (bytes, for UTF-8) not yet split into lines
+  std::u16string pending_;  // code units (bytes, for UTF-8) read so far
+  std::size_t start_ = 0;   // where the first line not yet taken starts in pending_
   std::string carry_;       // an odd byte of UTF-16 waiting for its pair
   bool skipLineFeed_ = false;
   bool finished_ = false;
