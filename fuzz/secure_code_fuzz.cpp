@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "enrollment/secure_code.h"
+#include "core/enrollment/secure_code.h"
 #include "fuzz/fuzz_input.h"
 
 namespace {

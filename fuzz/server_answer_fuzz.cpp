@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/issuance/issuance.h"
+#include "core/shell/app_state.h"
+#include "core/shell/main_window.h"
+#include "core/shell/settings.h"
 #include "fuzz/fuzz_input.h"
-#include "issuance/issuance.h"
 #include "platform/fake/fake_platform.h"
-#include "shell/app_state.h"
-#include "shell/main_window.h"
-#include "shell/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace digital_id;

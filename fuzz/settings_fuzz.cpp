@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "core/shell/localised_text.h"
+#include "core/shell/settings.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/linux/ini_profile.h"
-#include "shell/localised_text.h"
-#include "shell/settings.h"
 
 namespace digital_id {
 namespace {

@@ -1,12 +1,12 @@
 #include "frontends/console/console_enrollment.h"
 
 #include "base/utf8_text.h"
-#include "enrollment/enrollment_run.h"
+#include "core/enrollment/enrollment_run.h"
+#include "core/shell/app_state.h"
+#include "core/shell/main_window.h"
+#include "core/shell/startup.h"
+#include "core/shell/status_lines.h"
 #include "frontends/console/console_output.h"
-#include "shell/app_state.h"
-#include "shell/main_window.h"
-#include "shell/startup.h"
-#include "shell/status_lines.h"
 
 namespace digital_id {
 

@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "core/shell/app_state.h"
 #include "frontends/console/console_enrollment.h"
 #include "frontends/console/console_options.h"
 #include "frontends/console/console_output.h"
 #include "frontends/console/console_window_system.h"
-#include "shell/app_state.h"
 
 namespace digital_id {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "base/utf8_text.h"
+#include "core/shell/app_state.h"
 #include "frontends/console/console_output.h"
-#include "shell/app_state.h"
 
 namespace digital_id {
 

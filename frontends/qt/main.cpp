@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/shell/app_state.h"
+#include "core/shell/startup.h"
 #include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
-#include "shell/app_state.h"
-#include "shell/startup.h"
 
 int main() {
   using namespace digital_id;

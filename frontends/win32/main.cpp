@@ -1,9 +1,9 @@
 // digital-id-installer.exe: the entry point of the Windows program.
 #include <windows.h>
 
+#include "core/shell/startup.h"
 #include "frontends/win32/win32_window_system.h"
 #include "platform/win/win_platform.h"
-#include "shell/startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int showCommand) {

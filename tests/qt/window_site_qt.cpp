@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "shell/app_state.h"
-#include "shell/main_window.h"
-#include "shell/startup.h"
+#include "core/shell/app_state.h"
+#include "core/shell/main_window.h"
+#include "core/shell/startup.h"
 
 namespace digital_id::window_tests {
 

@@ -6,9 +6,9 @@
 #include <QTest>
 #include <filesystem>
 
-#include "shell/app_state.h"
-#include "shell/main_window_layout.h"
-#include "shell/texts.h"
+#include "core/shell/app_state.h"
+#include "core/shell/main_window_layout.h"
+#include "core/shell/texts.h"
 #include "window_site_qt.h"
 
 namespace digital_id::window_tests {

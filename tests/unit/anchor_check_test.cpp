@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "anchor_test_support.h"
-#include "anchors/anchor_check.h"
+#include "core/anchors/anchor_check.h"
 
 namespace digital_id {
 namespace {

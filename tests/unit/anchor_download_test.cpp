@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "anchor_test_support.h"
-#include "anchors/anchor_download.h"
+#include "core/anchors/anchor_download.h"
 
 namespace digital_id {
 namespace {

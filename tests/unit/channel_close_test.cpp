@@ -1,4 +1,4 @@
-#include "shell/texts.h"
+#include "core/shell/texts.h"
 #include "tests/unit/channel_test_fixture.h"
 
 namespace digital_id {

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "channel/secure_channel.h"
+#include "core/channel/secure_channel.h"
+#include "core/shell/app_state.h"
+#include "core/shell/main_window.h"
+#include "core/shell/status_lines.h"
 #include "platform/fake/fake_platform.h"
-#include "shell/app_state.h"
-#include "shell/main_window.h"
-#include "shell/status_lines.h"
 #include "tests/unit/shown_outcome.h"
 
 namespace digital_id {

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "core/shell/app_state.h"
+#include "core/shell/main_window.h"
 #include "platform/fake/fake_platform.h"
-#include "shell/app_state.h"
-#include "shell/main_window.h"
 #include "tests/unit/shown_outcome.h"
 
 namespace digital_id::testing {

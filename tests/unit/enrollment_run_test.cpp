@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "anchor_test_support.h"
-#include "enrollment/enrollment_run.h"
-#include "enrollment/secure_code.h"
+#include "core/enrollment/enrollment_run.h"
+#include "core/enrollment/secure_code.h"
 
 namespace digital_id {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "anchor_test_support.h"
-#include "issuance/issuance.h"
-#include "issuance/request_message.h"
+#include "core/issuance/issuance.h"
+#include "core/issuance/request_message.h"
 
 namespace digital_id {
 namespace {

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/shell/main_window_layout.h"
 #include "core_test_fixture.h"
-#include "shell/main_window_layout.h"
 
 namespace digital_id {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "enrollment/secure_code.h"
+#include "core/enrollment/secure_code.h"
 
 namespace digital_id {
 namespace {

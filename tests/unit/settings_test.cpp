@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "core/shell/app_state.h"
+#include "core/shell/localised_text.h"
+#include "core/shell/settings.h"
 #include "platform/fake/fake_platform.h"
-#include "shell/app_state.h"
-#include "shell/localised_text.h"
-#include "shell/settings.h"
 
 namespace digital_id {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "issuance/issuance.h"
-#include "shell/run_outcome.h"
+#include "core/issuance/issuance.h"
+#include "core/shell/run_outcome.h"
 
 namespace digital_id {
 

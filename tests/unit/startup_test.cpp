@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/shell/startup.h"
 #include "core_test_fixture.h"
-#include "shell/startup.h"
 
 namespace digital_id {
 namespace {

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/shell/app_state.h"
 #include "frontends/win32/win32_controls.h"
 #include "frontends/win32/win32_main_window.h"
-#include "shell/app_state.h"
 #include "tests/win/running_installer.h"
 #include "tests/win/wine_test_environment.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "core/shell/startup.h"
 #include "frontends/win32/win32_main_window.h"
-#include "shell/startup.h"
 
 namespace digital_id::wine_test {
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <utility>
 
-#include "channel/secure_channel.h"
+#include "core/channel/secure_channel.h"
+#include "core/shell/app_state.h"
 #include "platform/fake/fake_window_system.h"
 #include "platform/win/cryptoapi_cert_services.h"
 #include "platform/win/win_platform.h"
-#include "shell/app_state.h"
 #include "tests/win/wine_test_environment.h"
 
 namespace digital_id {

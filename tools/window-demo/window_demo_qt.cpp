@@ -18,10 +18,10 @@
 #include <fstream>
 #include <string>
 
+#include "core/shell/app_state.h"
+#include "core/shell/startup.h"
 #include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
-#include "shell/app_state.h"
-#include "shell/startup.h"
 
 namespace {
 
