@@ -1,6 +1,7 @@
 #include "frontends/console/console_options.h"
 
 #include <string_view>
+#include <utility>
 
 #include "base/utf8_text.h"
 
@@ -21,6 +22,12 @@ std::optional<ConsoleOptions> ParseConsoleOptions(int argc, const char* const* a
         return std::nullopt;
       }
       options.settings = argv[++i];
+    } else if (argument == "--export-pkcs12") {
+      if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
+        error = "--export-pkcs12 needs a file name";
+        return std::nullopt;
+      }
+      options.exportPkcs12 = argv[++i];
     } else {
       error = "unknown argument: " + std::string(argument);
       return std::nullopt;
@@ -31,6 +38,7 @@ std::optional<ConsoleOptions> ParseConsoleOptions(int argc, const char* const* a
 
 const char* ConsoleUsage() {
   return "Usage: digital-id-enroll [--machine] [--settings FILE]\n"
+         "       digital-id-enroll [--machine] --export-pkcs12 FILE\n"
          "\n"
          "Reads a one-time secure code from the first line of standard input and runs one\n"
          "enrollment: the trust anchors are checked, a key pair and a request are made, and the\n"
@@ -38,18 +46,30 @@ const char* ConsoleUsage() {
          "\n"
          "  --machine        enroll the computer (machine context); needs AdvanceMode=true\n"
          "  --settings FILE  read the settings from FILE instead of ./app.ini\n"
+         "  --export-pkcs12 FILE\n"
+         "                   do not enroll: write the newest installed identity (the user's,\n"
+         "                   the computer's with --machine) with its key and chain to FILE as\n"
+         "                   PKCS #12, protected by the passphrase on the first line of\n"
+         "                   standard input (AES-256, PBKDF2, SHA-256 MAC; not on Windows)\n"
          "  --help           show this text\n"
          "\n"
          "Every text of the status line is printed as \"status: TEXT\", every text of the detail\n"
-         "line as \"detail: TEXT\" (a line break inside a text shows as \\n).\n"
-         "Exit code: 0 when the issued certificate was installed, 1 when the enrollment ended\n"
-         "otherwise, 2 on a usage error.\n";
+         "line as \"detail: TEXT\" (a line break inside a text shows as \\n). What the\n"
+         "enrollment made available to other programs, and what it left out, follows on standard\n"
+         "error, one line each (\"published: ...\", \"skipped: ...\", \"failed: ...\").\n"
+         "Exit code: 0 when the issued certificate was installed (or the file was exported), 1\n"
+         "when the enrollment ended otherwise (or there was nothing to export or the export\n"
+         "failed), 2 on a usage error.\n";
+}
+
+std::string WithoutLineEnd(std::string line) {
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
 }
 
 std::u16string SecureCodeFromLine(std::string line) {
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return Utf8OrLatin1ToUtf16(line);
+  return Utf8OrLatin1ToUtf16(WithoutLineEnd(std::move(line)));
 }
 
 }  // namespace digital_id

@@ -7,9 +7,10 @@ namespace digital_id {
 
 // What the command line of digital-id-enroll asks for.
 struct ConsoleOptions {
-  bool machine = false;                 // --machine: machine context
-  std::optional<std::string> settings;  // --settings FILE instead of ./app.ini
-  bool help = false;                    // --help
+  bool machine = false;                     // --machine: machine context
+  std::optional<std::string> settings;      // --settings FILE instead of ./app.ini
+  std::optional<std::string> exportPkcs12;  // --export-pkcs12 FILE: export instead of enrolling
+  bool help = false;                        // --help
 };
 
 // Parses the arguments after the program name; nullopt with a message in error on a usage error.
@@ -18,6 +19,9 @@ std::optional<ConsoleOptions> ParseConsoleOptions(int argc, const char* const* a
 
 // The text --help prints.
 const char* ConsoleUsage();
+
+// One line of standard input without its line end ("\n" or "\r\n").
+std::string WithoutLineEnd(std::string line);
 
 // Turns one line of standard input into the secure code: the line end ("\n" or "\r\n") is not
 // part of it, anything else is; UTF-8 is decoded, other bytes are taken one character each.

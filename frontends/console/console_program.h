@@ -6,16 +6,21 @@
 
 #include "core/shell/app_state.h"
 #include "frontends/console/console_enrollment.h"
+#include "frontends/console/console_export.h"
 #include "frontends/console/console_options.h"
 #include "frontends/console/console_output.h"
+#include "frontends/console/console_publication_lines.h"
 #include "frontends/console/console_window_system.h"
 
 namespace digital_id {
 
 // The whole command-line program over a platform's services (LinuxPlatform, WinPlatform): the
-// options, the secure code from the first line of standard input, one enrollment, the exit code.
+// options, then either one enrollment of the secure code from the first line of standard input
+// (followed on standard error by the publication report, where the platform publishes through a
+// SetPublicationSink) or, with --export-pkcs12, an export through exportPkcs12 (empty where the
+// platform has none); the exit code.
 template <typename PlatformServices>
-int RunConsoleProgram(int argc, const char* const* argv) {
+int RunConsoleProgram(int argc, const char* const* argv, const Pkcs12Exporter& exportPkcs12 = {}) {
   std::string error;
   const std::optional<ConsoleOptions> options = ParseConsoleOptions(argc, argv, error);
   if (!options) {
@@ -27,15 +32,23 @@ int RunConsoleProgram(int argc, const char* const* argv) {
     PrintText(ConsoleStream::Output, ConsoleUsage());
     return 0;
   }
+  if (options->exportPkcs12) {
+    return RunConsoleExport(*options, exportPkcs12);
+  }
   std::string line;
   if (!std::getline(std::cin, line)) {
     line.clear();  // no line at all: an empty code, refused as the window refuses it
   }
+  PublicationLines published;
   ConsoleWindowSystem windows;
   PlatformServices platform(windows);
+  if constexpr (requires { platform.SetPublicationSink([](const std::string&) {}); }) {
+    platform.SetPublicationSink([&published](const std::string& text) { published.Add(text); });
+  }
   InstallPlatform(&platform.Services());
   const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line));
   InstallPlatform(nullptr);
+  published.PrintToErrors();
   return exitCode;
 }
 

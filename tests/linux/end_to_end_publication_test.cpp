@@ -1,7 +1,8 @@
 // The identity an enrollment installs, used by other programs as they find it: curl with the
-// published PEM files and with an exported PKCS #12 file against the test server's endpoint that
-// requires a client certificate, certutil on the user's NSS database, and openssl s_client
-// trusting the machine's anchors from the system trust folder the enrollment wrote.
+// published PEM files and with a PKCS #12 file from digital-id-enroll --export-pkcs12 against the
+// test server's endpoint that requires a client certificate, certutil on the user's NSS
+// database, and openssl s_client trusting the machine's anchors from the system trust folder the
+// enrollment wrote. digital-id-enroll reports what it published on standard error.
 
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
@@ -11,14 +12,11 @@
 
 #include "backend_test_support.h"
 #include "end_to_end_support.h"
-#include "platform/cert_store.h"
-#include "platform/linux/pkcs12_export.h"
 
 namespace digital_id::end_to_end {
 namespace {
 
 using backend_tests::RunCommand;
-using backend_tests::ScopedVariable;
 
 // The RFC 2253 subject of a certificate, as the test server's endpoint shows it.
 std::string Rfc2253Subject(const CertPtr& certificate) {
@@ -47,6 +45,24 @@ TEST_F(EndToEndPublicationTest, EnrolledIdentityReachesHttpsClientsBrowsersDatab
   const EnrollOutcome userRun = userEnrollment.get();
   ASSERT_EQ(userRun.exitCode, 0) << userRun.errors << Joined(userRun.lines);
   ASSERT_EQ(machineRun.exitCode, 0) << machineRun.errors << Joined(machineRun.lines);
+  // Standard output holds the status and detail lines alone; the publication report goes to
+  // standard error, one line per target.
+  for (const EnrollOutcome* run : {&userRun, &machineRun}) {
+    for (const std::string& line : run->lines) {
+      EXPECT_TRUE(line.rfind("status: ", 0) == 0 || line.rfind("detail: ", 0) == 0) << line;
+    }
+  }
+  const std::string identity = user.userData + "/digital-id/identity";
+  EXPECT_NE(userRun.errors.find("published: identity files for "), std::string::npos)
+      << userRun.errors;
+  EXPECT_NE(userRun.errors.find(identity + "/identity.crt\n"), std::string::npos) << userRun.errors;
+  EXPECT_NE(
+      userRun.errors.find("published: shared NSS database " + user.userData + "/.pki/nssdb: "),
+      std::string::npos)
+      << userRun.errors;
+  EXPECT_NE(machineRun.errors.find("published: system trust for Example Root CA (machine Root)"),
+            std::string::npos)
+      << machineRun.errors;
 
   // curl with the published PEM files and with a PKCS #12 export reaches the endpoint, which
   // sees the enrolled subject; without a certificate it is refused.
@@ -54,7 +70,6 @@ TEST_F(EndToEndPublicationTest, EnrolledIdentityReachesHttpsClientsBrowsersDatab
   ASSERT_EQ(issued.size(), 1u);
   const std::string subject =
       Rfc2253Subject(ReadDerCertificate(user.Store("My") + "/" + issued[0]));
-  const std::string identity = user.userData + "/digital-id/identity";
   const std::string url = "https://127.0.0.1:" + std::to_string(server->ClientAuthPort()) + "/";
   const std::string curl =
       "curl -sS --cacert " + folder.Path() + "/server/data/root.cert.pem " + url;
@@ -62,13 +77,23 @@ TEST_F(EndToEndPublicationTest, EnrolledIdentityReachesHttpsClientsBrowsersDatab
       curl + " --cert " + identity + "/identity.crt --key " + identity + "/identity.key 2>&1");
   EXPECT_EQ(pemStatus, 0) << pemBody;
   EXPECT_EQ(pemBody, "subject: " + subject + "\n");
+  // digital-id-enroll --export-pkcs12 refuses an empty passphrase, finds no identity in the
+  // machine stores of the user's site, and exports the user's with a passphrase.
   const std::string p12 = folder.Path() + "/user/identity.p12";
-  {
-    const ScopedVariable data("XDG_DATA_HOME", user.userData);
-    const Pkcs12Export exported =
-        ExportNewestIdentityAsPkcs12(StoreLocation::CurrentUser, "export-pass", p12);
-    ASSERT_TRUE(exported.written) << exported.error;
-  }
+  const EnrollOutcome emptyPassphrase = Enroll(user, "", {"--export-pkcs12", p12});
+  EXPECT_EQ(emptyPassphrase.exitCode, 2);
+  EXPECT_NE(emptyPassphrase.errors.find("the passphrase is empty"), std::string::npos)
+      << emptyPassphrase.errors;
+  const EnrollOutcome noIdentity =
+      Enroll(user, "export-pass", {"--machine", "--export-pkcs12", p12});
+  EXPECT_EQ(noIdentity.exitCode, 1);
+  EXPECT_EQ(noIdentity.errors, "digital-id-enroll: nothing exported to " + p12 +
+                                   ": no issued certificate with its key in the store\n");
+  EXPECT_FALSE(std::filesystem::exists(p12));
+  const EnrollOutcome exported = Enroll(user, "export-pass", {"--export-pkcs12", p12});
+  ASSERT_EQ(exported.exitCode, 0) << exported.errors;
+  EXPECT_TRUE(exported.lines.empty()) << Joined(exported.lines);
+  EXPECT_EQ(backend_tests::ModeOf(p12), 0600);
   const auto [p12Status, p12Body] =
       RunCommand(curl + " --cert-type P12 --cert " + p12 + ":export-pass 2>&1");
   EXPECT_EQ(p12Status, 0) << p12Body;
