@@ -1,16 +1,21 @@
 #include "frontends/qt/control_font.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
-#include <algorithm>
 
 namespace digital_id {
 
+namespace {
+
+// Below this no text is readable; a caption that fits nowhere is drawn at it.
+constexpr int kSmallestPixels = 6;
+
+}  // namespace
+
 QFont ControlFont(int height) {
   QFont font(QApplication::font());
-  // Where the face is missing, a sans-serif face of similar width comes before fontconfig's
-  // general fallback, so that the labels fit their Win32-sized controls.
-  font.setFamilies({QStringLiteral("Trebuchet MS"), QStringLiteral("Liberation Sans")});
+  font.setFamilies({QStringLiteral("Trebuchet MS"), QStringLiteral("Liberation Sans Narrow")});
   font.setWeight(QFont::Normal);
   font.setItalic(false);
   if (height <= 0) {
@@ -21,6 +26,19 @@ QFont ControlFont(int height) {
     font.setPixelSize(pixels);
     if (QFontMetrics(font).height() <= height) {
       break;
+    }
+  }
+  return font;
+}
+
+QFont LargestFittingFont(QFont font, const std::function<bool(const QFont&)>& fits) {
+  if (fits(font)) {
+    return font;
+  }
+  for (int pixels = QFontInfo(font).pixelSize() - 1; pixels >= kSmallestPixels; --pixels) {
+    font.setPixelSize(pixels);
+    if (fits(font)) {
+      return font;
     }
   }
   return font;

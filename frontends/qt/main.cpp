@@ -5,11 +5,22 @@
 
 #include "core/shell/app_state.h"
 #include "core/shell/startup.h"
+#include "frontends/qt/display_check.h"
 #include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
 
 int main() {
   using namespace digital_id;
+  // Qt aborts the process when it finds no display. Without one there is no window to show, which
+  // ends the program with exit code 0 as a failed window creation does; the console program is
+  // the way to enroll then.
+  if (!DisplayAvailable()) {
+    std::fputs(
+        "digital-id-installer: no display available; to enroll from a terminal, use "
+        "digital-id-enroll\n",
+        stderr);
+    return 0;
+  }
   // The program takes no command line; Qt gets only the program name.
   int argumentCount = 1;
   char programName[] = "digital-id-installer";

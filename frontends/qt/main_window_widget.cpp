@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QWindow>
 
+#include "frontends/qt/caption_fit.h"
 #include "frontends/qt/control_font.h"
 
 namespace digital_id {
@@ -29,11 +30,17 @@ void MainWindowWidget::FitToFrame() {
   }
 }
 
+QFont MainWindowWidget::CaptionFont(const Caption& caption) const {
+  return LargestFittingFont(ControlFont(caption.fontHeight), [this, &caption](const QFont& font) {
+    return PaintedCaptionFits(*this, caption, font);
+  });
+}
+
 void MainWindowWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
   for (const Caption& caption : events_.Captions()) {
-    painter.setFont(ControlFont(caption.fontHeight));
+    painter.setFont(CaptionFont(caption));
     // Each line of a caption starts again at the caption's x.
     painter.drawText(QRect(caption.x, caption.y, width(), height()),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,

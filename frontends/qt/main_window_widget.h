@@ -14,6 +14,10 @@ class MainWindowWidget : public QWidget {
   // events must outlive the widget.
   MainWindowWidget(const MainWindowDescription& window, WindowEvents& events);
 
+  // The font a caption is painted in: its "Trebuchet MS" font, made smaller where the text would
+  // otherwise run past the window's edges or under a control.
+  QFont CaptionFont(const Caption& caption) const;
+
  protected:
   // Paints the captions the events give for this paint.
   void paintEvent(QPaintEvent* event) override;

@@ -13,7 +13,9 @@
 #include <utility>
 
 #include "frontends/qt/app_icon.h"
+#include "frontends/qt/caption_fit.h"
 #include "frontends/qt/control_font.h"
+#include "frontends/qt/group_frame.h"
 #include "frontends/qt/line_label.h"
 #include "frontends/qt/main_window_widget.h"
 
@@ -54,7 +56,7 @@ QWidget* MakeWidget(const ControlDescription& control, WindowEvents* events, QWi
       return radio;
     }
     case ControlKind::GroupBox:
-      return MakeChild<QGroupBox>(parent, text);
+      return MakeChild<GroupFrame>(parent, text);
     case ControlKind::StaticText: {
       auto* label = MakeChild<LineLabel>(parent, events);
       label->setText(text);
@@ -109,14 +111,32 @@ WindowHandle QtWindowSystem::CreateControl(const ControlDescription& control) {
     connect(button, &QAbstractButton::clicked, this,
             [events, command] { events->OnButtonPressed(command); });
   }
-  widget->setFont(ControlFont(control.font.height));
   // No tab stops: a control takes the focus only when clicked.
   widget->setFocusPolicy(Qt::ClickFocus);
   const Rect& rect = control.rect;
   widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
+  SetFittingFont(widget, control.font);
   widget->setVisible(true);
   controls_.emplace_back(widget);
   return static_cast<void*>(widget);
+}
+
+void QtWindowSystem::SetFittingFont(QWidget* widget, const FontDescription& font) {
+  const bool shared = font.sharedWithPrevious && !fontSharers_.empty() && fontSharers_.back();
+  const QFont start = shared ? fontSharers_.back()->font() : ControlFont(font.height);
+  if (!shared) {
+    fontSharers_.clear();
+  }
+  fontSharers_.emplace_back(widget);
+  // One font object serves every control that shares it, so a smaller size that one of them
+  // needs for its caption is taken by all of them.
+  const QFont fitting = LargestFittingFont(
+      start, [widget](const QFont& candidate) { return CaptionFits(*widget, candidate); });
+  for (const QPointer<QWidget>& sharer : fontSharers_) {
+    if (sharer) {
+      sharer->setFont(fitting);
+    }
+  }
 }
 
 void QtWindowSystem::SetText(WindowHandle control, const std::u16string& text) {

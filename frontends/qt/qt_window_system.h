@@ -32,8 +32,9 @@ class QtWindowSystem : public QObject, public WindowSystem {
   bool CreateMainWindow(const MainWindowDescription& window, WindowEvents& events) override;
   // Runs the Qt event loop; returns at once when the quit was posted before.
   int RunMessageLoop() override;
-  // A QLineEdit, QPushButton, QRadioButton (auto-exclusive), QGroupBox or LineLabel with the
-  // control's "Trebuchet MS" font; a pressed push button reports its command to the events.
+  // A QLineEdit, QPushButton, QRadioButton (auto-exclusive), GroupFrame or LineLabel with the
+  // control's "Trebuchet MS" font, made smaller where its caption would not fit the control; a
+  // pressed push button reports its command to the events.
   WindowHandle CreateControl(const ControlDescription& control) override;
   void SetText(WindowHandle control, const std::u16string& text) override;
   std::u16string GetText(WindowHandle control, std::size_t bufferChars) override;
@@ -69,9 +70,15 @@ class QtWindowSystem : public QObject, public WindowSystem {
     }
   }
 
+  // Gives a placed control its font: a new font object of the described height, or the one of the
+  // control before it when shared; at the largest size at which every caption drawn in it fits.
+  void SetFittingFont(QWidget* widget, const FontDescription& font);
+
   WindowEvents* events_ = nullptr;
   std::unique_ptr<MainWindowWidget> window_;
   std::vector<QPointer<QWidget>> controls_;
+  // The controls that draw in the font object created last.
+  std::vector<QPointer<QWidget>> fontSharers_;
   std::optional<int> quitCode_;
 };
 

@@ -1,14 +1,20 @@
 // Tests of the installer's Linux window, run offscreen with QTest.
 #include <QApplication>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QProcess>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <filesystem>
 
 #include "core/shell/app_state.h"
 #include "core/shell/main_window_layout.h"
 #include "core/shell/texts.h"
+#include "frontends/qt/group_frame.h"
+#include "frontends/qt/main_window_widget.h"
 #include "window_site_qt.h"
 
 namespace digital_id::window_tests {
@@ -19,6 +25,9 @@ namespace fs = std::filesystem;
 
 // Generous bound for a whole enrollment (the client alone pauses five seconds).
 constexpr int kEnrollmentBoundMs = 60'000;
+
+// No caption is drawn smaller than this, however its font had to be fitted to its control.
+constexpr int kSmallestReadablePixels = 11;
 
 const QColor kDarkRed(153, 0, 0);
 const QColor kGreen(0, 128, 0);
@@ -77,6 +86,29 @@ int FileCount(const std::string& folder) {
 
 void PutTextOnClipboard(const QString& text) {
   QGuiApplication::clipboard()->setText(text);
+}
+
+// The rectangle the widget's style draws a button's text in.
+QRect ButtonTextRoom(QAbstractButton* button, QStyle::SubElement contents) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  return button->style()->subElementRect(contents, &option, button);
+}
+
+QByteArray Describe(const QString& text, const QFont& font, const QRect& drawn, const QRect& room) {
+  return QStringLiteral("\"%1\" in %2 %3px covers %4,%5 %6x%7; room %8,%9 %10x%11")
+      .arg(text, QFontInfo(font).family())
+      .arg(QFontInfo(font).pixelSize())
+      .arg(drawn.x())
+      .arg(drawn.y())
+      .arg(drawn.width())
+      .arg(drawn.height())
+      .arg(room.x())
+      .arg(room.y())
+      .arg(room.width())
+      .arg(room.height())
+      .toUtf8();
 }
 
 }  // namespace
@@ -142,6 +174,115 @@ class WindowTest : public QObject {
       QTest::mouseClick(site.UserRadio(), Qt::LeftButton);
     }
     if (!picture.isEmpty()) SavePicture(window, picture.toLatin1().constData());
+  }
+
+  void CaptionsFitTheirControls_data() { ControlsStandAtTheirTablePlaces_data(); }
+
+  // Every caption is drawn whole at the fixed layout: the text of each button within the room
+  // its style leaves, the group's title on its frame line above the radio buttons, and the
+  // painted captions within the window and clear of every control, in a readable size.
+  void CaptionsFitTheirControls() {
+    QFETCH(bool, french);
+    QFETCH(bool, advance);
+    WindowSite site;
+    site.WriteSettings({french ? "Language=FR" : "Language=EN",
+                        advance ? "AdvanceMode=TRUE" : "AdvanceMode=FALSE"});
+    site.Open();
+    const Language language = french ? Language::French : Language::English;
+    for (const ControlLayout& row : MainWindowControls(advance, language)) {
+      QWidget* widget = WidgetFor(site, row.role);
+      QVERIFY(widget != nullptr);
+      const QString text = Q(row.control.text);
+      const QFontMetrics metrics(widget->font());
+      QRect room;
+      QRect drawn;
+      if (row.control.kind == ControlKind::RadioButton) {
+        auto* radio = qobject_cast<QRadioButton*>(widget);
+        QVERIFY(radio != nullptr);
+        room = ButtonTextRoom(radio, QStyle::SE_RadioButtonContents);
+        drawn = QRect(room.topLeft(), metrics.size(Qt::TextShowMnemonic, text));
+      } else if (row.control.kind == ControlKind::PushButton) {
+        auto* button = qobject_cast<QPushButton*>(widget);
+        QVERIFY(button != nullptr);
+        room = ButtonTextRoom(button, QStyle::SE_PushButtonContents);
+        drawn = QRect(room.topLeft(), metrics.size(Qt::TextShowMnemonic, text));
+      } else if (row.control.kind == ControlKind::GroupBox) {
+        auto* group = qobject_cast<GroupFrame*>(widget);
+        QVERIFY(group != nullptr);
+        room = group->rect().adjusted(GroupFrame::kTitleInset, 0, -GroupFrame::kTitleInset, 0);
+        drawn = group->TitleRect();
+        QVERIFY(drawn.width() >= metrics.horizontalAdvance(text));
+        QCOMPARE(drawn.height(), metrics.height());
+        // The frame's top line runs through the title; the radio buttons stand inside the frame
+        // lines, below the title.
+        const QRect frame = group->FrameRect();
+        QVERIFY(frame.top() > drawn.top() && frame.top() < drawn.bottom());
+        for (QWidget* radio : {site.UserRadio(), site.MachineRadio()}) {
+          const QRect inGroup = radio->geometry().translated(-group->pos());
+          QVERIFY2(inGroup.top() > drawn.bottom(), Describe(text, widget->font(), drawn, inGroup));
+          QVERIFY(frame.adjusted(2, 2, -2, -2).contains(inGroup));
+        }
+      } else {
+        continue;  // the edit box and the two text lines have no caption
+      }
+      QVERIFY2(drawn.width() <= room.width() && drawn.height() <= room.height(),
+               Describe(text, widget->font(), drawn, room));
+      QVERIFY2(QFontInfo(widget->font()).pixelSize() >= kSmallestReadablePixels,
+               Describe(text, widget->font(), drawn, room));
+    }
+
+    auto* window = dynamic_cast<MainWindowWidget*>(site.Window());
+    QVERIFY(window != nullptr);
+    const std::vector<Caption> captions = CaptionsToPaint();
+    QCOMPARE(captions.size(), std::size_t{2});
+    for (const Caption& caption : captions) {
+      const QString text = Q(caption.text);
+      const QFont font = window->CaptionFont(caption);
+      const QRect drawn = QFontMetrics(font).boundingRect(
+          QRect(caption.x, caption.y, window->width(), window->height()),
+          Qt::AlignLeft | Qt::AlignTop, text);
+      QCOMPARE(drawn.topLeft(), QPoint(caption.x, caption.y));
+      QVERIFY2(window->rect().contains(drawn), Describe(text, font, drawn, window->rect()));
+      for (QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(!control->geometry().intersects(drawn),
+                 Describe(text, font, drawn, control->geometry()));
+      }
+      QVERIFY2(QFontInfo(font).pixelSize() >= kSmallestReadablePixels,
+               Describe(text, font, drawn, window->rect()));
+    }
+  }
+
+  void InstallerWithoutADisplayPointsToTheConsoleProgram_data() {
+    // Settings made after DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are taken away.
+    QTest::addColumn<QStringList>("settings");
+    QTest::newRow("no display named") << QStringList{};
+    QTest::newRow("no X server") << QStringList{QStringLiteral("DISPLAY=:4719")};
+    QTest::newRow("no Wayland compositor")
+        << QStringList{QStringLiteral("WAYLAND_DISPLAY=/nonexistent/wayland-4719")};
+    QTest::newRow("xcb without an X server")
+        << QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:4719")};
+  }
+
+  void InstallerWithoutADisplayPointsToTheConsoleProgram() {
+    QFETCH(QStringList, settings);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM"}) {
+      environment.remove(QString::fromLatin1(name));
+    }
+    for (const QString& setting : settings) {
+      environment.insert(setting.section(QLatin1Char('='), 0, 0),
+                         setting.section(QLatin1Char('='), 1));
+    }
+    QProcess installer;
+    installer.setProcessEnvironment(environment);
+    installer.start(QStringLiteral(INSTALLER_PATH), {});
+    QVERIFY(installer.waitForFinished(kEnrollmentBoundMs));
+    QCOMPARE(installer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(installer.exitCode(), 0);
+    QCOMPARE(installer.readAllStandardOutput(), QByteArray());
+    QCOMPARE(installer.readAllStandardError(),
+             QByteArray("digital-id-installer: no display available; to enroll from a terminal, "
+                        "use digital-id-enroll\n"));
   }
 
   void CodeBoxHoldsAtMostSixtyFourCharacters() {
