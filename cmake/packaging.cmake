@@ -113,6 +113,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are those of the binaries, computed by dpkg-shlibdeps (from dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Fonts are no shared libraries, so dpkg-shlibdeps cannot find them: the window falls back to
+# Liberation Sans Narrow where Trebuchet MS is missing, so that no caption is cut.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 # A machine enrollment hands its anchors to the system's trust through p11-kit's trust program
 # or update-ca-certificates; without either, that publication step reports a failure (the
 # enrollment itself is not affected). User enrollments need neither.
