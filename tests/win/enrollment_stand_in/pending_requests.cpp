@@ -1,0 +1,158 @@
+// The REQUEST store's placeholders and the installation of a response for one of them.
+#include "tests/win/enrollment_stand_in/pending_requests.h"
+
+#include <wincrypt.h>
+
+#include <utility>
+
+#include "platform/win/crypt_handles.h"
+#include "tests/win/enrollment_stand_in/misuse_report.h"
+
+namespace digital_id::stand_in {
+
+namespace {
+
+HRESULT LastError() {
+  const DWORD error = GetLastError();
+  return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
+CertStorePtr OpenSystemStore(DWORD location, const wchar_t* name) {
+  return CertStorePtr(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, location, name));
+}
+
+// The placeholder for the certificate's public key in an open REQUEST store; null when none.
+CertContextPtr PendingRequestFor(HCERTSTORE requests, PCCERT_CONTEXT certificate) {
+  return CertContextPtr(
+      CertFindCertificateInStore(requests, X509_ASN_ENCODING, 0, CERT_FIND_PUBLIC_KEY,
+                                 &certificate->pCertInfo->SubjectPublicKeyInfo, nullptr));
+}
+
+// Whether a request for the certificate's public key is pending in location.
+bool IsPendingIn(DWORD location, PCCERT_CONTEXT certificate) {
+  const CertStorePtr requests = OpenSystemStore(location, L"REQUEST");
+  return requests && PendingRequestFor(requests.get(), certificate) != nullptr;
+}
+
+// Copies the key the placeholder is joined to onto the issued certificate.
+bool JoinToKey(PCCERT_CONTEXT placeholder, PCCERT_CONTEXT issued) {
+  DWORD size = 0;
+  if (CertGetCertificateContextProperty(placeholder, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size) ==
+      FALSE) {
+    return false;
+  }
+  std::vector<BYTE> info(size);
+  return CertGetCertificateContextProperty(placeholder, CERT_KEY_PROV_INFO_PROP_ID, info.data(),
+                                           &size) != FALSE &&
+         CertSetCertificateContextProperty(issued, CERT_KEY_PROV_INFO_PROP_ID, 0, info.data()) !=
+             FALSE;
+}
+
+bool IsSelfSigned(PCCERT_CONTEXT certificate) {
+  return CertCompareCertificateName(X509_ASN_ENCODING, &certificate->pCertInfo->Subject,
+                                    &certificate->pCertInfo->Issuer) != FALSE;
+}
+
+}  // namespace
+
+HRESULT RecordPendingRequest(KeyPair& key, DWORD location) {
+  CRYPT_KEY_PROV_INFO info = key.ProviderInfo();
+  BYTE emptyName[] = {0x30, 0x00};
+  CERT_NAME_BLOB subject{sizeof emptyName, emptyName};
+  const CertContextPtr placeholder(CertCreateSelfSignCertificate(
+      key.Provider(), &subject, 0, &info, nullptr, nullptr, nullptr, nullptr));
+  if (!placeholder || CertSetCertificateContextProperty(
+                          placeholder.get(), CERT_KEY_PROV_INFO_PROP_ID, 0, &info) == FALSE) {
+    return LastError();
+  }
+  const CertStorePtr requests = OpenSystemStore(location, L"REQUEST");
+  if (!requests || CertAddCertificateContextToStore(requests.get(), placeholder.get(),
+                                                    CERT_STORE_ADD_NEW, nullptr) == FALSE) {
+    return LastError();
+  }
+  return S_OK;
+}
+
+HRESULT InstallResponse(const std::vector<BYTE>& response, const StoreLocations& stores,
+                        RootPlacement placement, const std::wstring& description) {
+  CERT_BLOB blob{static_cast<DWORD>(response.size()), const_cast<BYTE*>(response.data())};
+  HCERTSTORE opened = nullptr;
+  if (response.empty() ||
+      CryptQueryObject(CERT_QUERY_OBJECT_BLOB, &blob,
+                       CERT_QUERY_CONTENT_FLAG_CERT | CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED,
+                       CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &opened,
+                       nullptr, nullptr) == FALSE) {
+    return response.empty() ? CRYPT_E_NOT_FOUND : LastError();
+  }
+  const CertStorePtr certificates(opened);
+
+  const CertStorePtr requests = OpenSystemStore(stores.request, L"REQUEST");
+  if (!requests) {
+    return LastError();
+  }
+  CertContextPtr issued;
+  CertContextPtr placeholder;
+  bool pendingElsewhere = false;
+  const DWORD otherLocation = stores.request == CERT_SYSTEM_STORE_LOCAL_MACHINE
+                                  ? CERT_SYSTEM_STORE_CURRENT_USER
+                                  : CERT_SYSTEM_STORE_LOCAL_MACHINE;
+  for (PCCERT_CONTEXT certificate = nullptr;
+       (certificate = CertEnumCertificatesInStore(certificates.get(), certificate)) != nullptr;) {
+    if (issued) {
+      continue;
+    }
+    if (CertContextPtr pending = PendingRequestFor(requests.get(), certificate)) {
+      issued.reset(CertDuplicateCertificateContext(certificate));
+      placeholder = std::move(pending);
+    } else if (IsPendingIn(otherLocation, certificate)) {
+      pendingElsewhere = true;
+    }
+  }
+  if (!issued) {
+    if (pendingElsewhere) {
+      ReportMisuse(stores.request == CERT_SYSTEM_STORE_LOCAL_MACHINE
+                       ? L"a response was installed in the machine context for a request made "
+                         L"in the user context"
+                       : L"a response was installed in the user context for a request made in "
+                         L"the machine context");
+    }
+    return CRYPT_E_NOT_FOUND;
+  }
+
+  if (!JoinToKey(placeholder.get(), issued.get())) {
+    return LastError();
+  }
+  if (!description.empty()) {
+    CRYPT_DATA_BLOB text{static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t)),
+                         reinterpret_cast<BYTE*>(const_cast<wchar_t*>(description.c_str()))};
+    CertSetCertificateContextProperty(issued.get(), CERT_DESCRIPTION_PROP_ID, 0, &text);
+  }
+  const CertStorePtr my = OpenSystemStore(stores.my, L"My");
+  if (!my || CertAddCertificateContextToStore(my.get(), issued.get(),
+                                              CERT_STORE_ADD_REPLACE_EXISTING, nullptr) == FALSE) {
+    return LastError();
+  }
+  for (PCCERT_CONTEXT certificate = nullptr;
+       (certificate = CertEnumCertificatesInStore(certificates.get(), certificate)) != nullptr;) {
+    if (CertCompareCertificate(X509_ASN_ENCODING, certificate->pCertInfo, issued->pCertInfo) !=
+        FALSE) {
+      continue;
+    }
+    const bool toRoot = placement == RootPlacement::RootStore && IsSelfSigned(certificate);
+    const CertStorePtr store =
+        OpenSystemStore(toRoot ? stores.root : stores.ca, toRoot ? L"Root" : L"CA");
+    if (!store || CertAddCertificateContextToStore(store.get(), certificate,
+                                                   CERT_STORE_ADD_USE_EXISTING, nullptr) == FALSE) {
+      const HRESULT failed = LastError();
+      CertFreeCertificateContext(certificate);
+      return failed;
+    }
+  }
+  // The pending request is complete: its placeholder goes (the call releases the context). A
+  // system store keeps a removal in memory only until it is committed.
+  CertDeleteCertificateFromStore(placeholder.release());
+  CertControlStore(requests.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr);
+  return S_OK;
+}
+
+}  // namespace digital_id::stand_in
