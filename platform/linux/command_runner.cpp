@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/linux/file_descriptor.h"
+#include "platform/linux/privileged_run.h"
 
 extern char** environ;
 
@@ -59,14 +60,22 @@ CommandResult RunCommandWords(const std::vector<std::string>& words) {
       ::posix_spawn_file_actions_adddup2(actions.Get(), writeEnd.Get(), STDERR_FILENO) != 0) {
     return result;
   }
+  std::string program = FindProgram(words.front());
+  if (program.empty()) {
+    return result;
+  }
   std::vector<std::string> copies = words;
   std::vector<char*> argv;
   for (std::string& word : copies) {
     argv.push_back(word.data());
   }
   argv.push_back(nullptr);
+  // A privileged run hands its children nothing of its caller's environment.
+  std::string fixedPath = std::string("PATH=") + kPrivilegedPath;
+  char* fixedEnvironment[] = {fixedPath.data(), nullptr};
+  char** environment = RunningPrivileged() ? fixedEnvironment : environ;
   pid_t pid = -1;
-  if (::posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ) != 0) {
+  if (::posix_spawn(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), environment) != 0) {
     return result;
   }
   writeEnd.Close();

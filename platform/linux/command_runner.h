@@ -11,9 +11,9 @@ struct CommandResult {
   std::string errors;  // the start of what it wrote to standard error
 };
 
-// Runs a program (found in PATH unless the first word holds a '/') with the given words as its
-// arguments, without a shell, its standard input and output on /dev/null and its standard error
-// collected, and waits for it.
+// Runs a program (found as FindProgram finds it) with the given words as its arguments, without a
+// shell, its standard input and output on /dev/null and its standard error collected, and waits
+// for it. A privileged run gives it the environment PATH=/usr/sbin:/usr/bin:/sbin:/bin alone.
 CommandResult RunCommandWords(const std::vector<std::string>& words);
 
 }  // namespace digital_id

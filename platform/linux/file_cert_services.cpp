@@ -11,15 +11,7 @@ namespace digital_id {
 
 std::unique_ptr<CertStore> FileCertServices::OpenSystemStore(StoreLocation location,
                                                              const std::u16string& name) {
-  std::unique_ptr<FileCertStore> store = OpenFileStore(location, name);
-  const auto folderName = StoreFolderName(name);
-  if (store && hooks_ != nullptr && folderName && (*folderName == "CA" || *folderName == "Root")) {
-    PublicationHooks* hooks = hooks_;
-    store->OnAdd([hooks, location, store = *folderName](const Certificate& certificate) {
-      hooks->AnchorAdded(location, store, certificate);
-    });
-  }
-  return store;
+  return OpenFileStore(location, name);
 }
 
 std::unique_ptr<FileCertStore> FileCertServices::OpenFileStore(StoreLocation location,

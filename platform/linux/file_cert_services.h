@@ -6,7 +6,6 @@
 
 #include "platform/cert_store.h"
 #include "platform/linux/file_cert_store.h"
-#include "platform/linux/publication_hooks.h"
 
 namespace digital_id {
 
@@ -14,8 +13,7 @@ namespace digital_id {
 // stores also show the machine's certificates to lookups (read-only, after the user's own).
 class FileCertServices : public CertServices {
  public:
-  // Opens (creating if needed) a store folder of the location; null without write rights. Adds
-  // to the CA and Root stores are told to the publication hooks, when set.
+  // Opens (creating if needed) a store folder of the location; null without write rights.
   std::unique_ptr<CertStore> OpenSystemStore(StoreLocation location,
                                              const std::u16string& name) override;
   // A certificate from exactly one DER certificate; null otherwise.
@@ -25,14 +23,8 @@ class FileCertServices : public CertServices {
   // The simple-name rendering of a DER name, cut to bufferChars - 1 characters.
   std::u16string NameToSimpleString(const Bytes& encodedName, std::size_t bufferChars) override;
 
-  // Opens a store with its file operations (keys, entries); null as OpenSystemStore. Its adds
-  // are not told to the hooks.
+  // Opens a store with its file operations (keys, entries); null as OpenSystemStore.
   std::unique_ptr<FileCertStore> OpenFileStore(StoreLocation location, const std::u16string& name);
-  // Tells hooks (null for none; it must outlive this object) of anchors added from now on.
-  void SetPublicationHooks(PublicationHooks* hooks) { hooks_ = hooks; }
-
- private:
-  PublicationHooks* hooks_ = nullptr;
 };
 
 // The DER form of every certificate in the Root stores of the current user and the local

@@ -122,9 +122,6 @@ bool FileCertStore::Add(const Certificate& certificate) {
   if (!AddWithKey(certificate, {})) {
     return false;
   }
-  if (onAdd_) {
-    onAdd_(certificate);
-  }
   return true;
 }
 

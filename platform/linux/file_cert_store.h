@@ -73,8 +73,6 @@ class FileCertStore : public CertStore {
   bool RemoveEntry(const std::string& stem);
   // The folder behind the store.
   const StoreFolder& Folder() const { return folder_; }
-  // Calls observer after each successful Add (not after AddWithKey or AddKey).
-  void OnAdd(std::function<void(const Certificate&)> observer) { onAdd_ = std::move(observer); }
 
  private:
   // True for the store of pending keys, whose keys stand alone.
@@ -82,7 +80,6 @@ class FileCertStore : public CertStore {
 
   StoreFolder folder_;
   std::vector<StoreFolder> fallbacks_;
-  std::function<void(const Certificate&)> onAdd_;
 };
 
 }  // namespace digital_id

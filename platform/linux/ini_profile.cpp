@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/utf8_text.h"
+#include "platform/linux/privileged_run.h"
 #include "platform/linux/simple_name.h"
 
 namespace digital_id {
@@ -311,6 +312,14 @@ std::u16string IniProfile::ReadString(const std::u16string& section, const std::
     std::error_code error;
     if (!std::filesystem::is_regular_file(filePath, error)) {
       return {};
+    }
+    // A privileged run takes no setting from a file that another user could have written: the
+    // addresses and names in it decide what gets installed and trusted.
+    if (RunningPrivileged()) {
+      if (const auto reason = UntrustedSettingsFileReason(filePath)) {
+        NoticeOnce("settings file " + filePath.string() + " ignored: " + *reason);
+        return {};
+      }
     }
     std::ifstream file(filePath, std::ios::binary);
     if (!file) {

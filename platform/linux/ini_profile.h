@@ -17,7 +17,8 @@ namespace digital_id {
 // line starting with '[' that holds a ']'; an unclosed "[Name" line is an ordinary line. Lines
 // end at CR, LF or CR LF. The file may be UTF-8 (with or without a byte-order mark; a line that
 // is not UTF-8 is read as 8-bit text) or UTF-16 with a byte-order mark. The file is read as a
-// stream up to the end of the wanted section, whatever its size.
+// stream up to the end of the wanted section, whatever its size. A privileged run reads a file that
+// another user could change as if it were missing, and says so once on standard error.
 class IniProfile : public Profile {
  public:
   // The value of key in section of the file at path, cut to bufferChars - 1; empty if absent.

@@ -124,6 +124,12 @@ std::optional<IssuedIdentity> NewestIdentity(StoreLocation location) {
   return std::nullopt;
 }
 
+bool AnchoredBy(const IssuedIdentity& identity, X509* root) {
+  X509* top = identity.intermediates.empty() ? identity.certificate.get()
+                                             : identity.intermediates.back().get();
+  return root != nullptr && top != nullptr && IsSelfSigned(root) && IssuedBy(top, root);
+}
+
 std::string CommonNameOf(X509* certificate) {
   const X509_NAME* name = certificate != nullptr ? X509_get_subject_name(certificate) : nullptr;
   const int index = name != nullptr ? X509_NAME_get_index_by_NID(name, NID_commonName, -1) : -1;

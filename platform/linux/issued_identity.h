@@ -25,6 +25,10 @@ struct IssuedIdentity {
 // folder is created and nothing is tidied.
 std::optional<IssuedIdentity> NewestIdentity(StoreLocation location);
 
+// True when root is a self-signed certificate whose name and key issued the last certificate of
+// the identity's chain (its last intermediate, else the certificate itself).
+bool AnchoredBy(const IssuedIdentity& identity, X509* root);
+
 // The value of the subject's first common name, as UTF-8; empty when there is none.
 std::string CommonNameOf(X509* certificate);
 

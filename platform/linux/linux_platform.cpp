@@ -3,8 +3,9 @@
 namespace digital_id {
 
 LinuxPlatform::LinuxPlatform(WindowSystem& windows)
-    : tls_([] { return TrustedRootsFromStores(); }), enrollment_(certificates_, &publisher_) {
-  certificates_.SetPublicationHooks(&publisher_);
+    : publisher_(serverAnchor_),
+      tls_([] { return TrustedRootsFromStores(); }, &serverAnchor_),
+      enrollment_(certificates_, &publisher_) {
   platform_.system = &system_;
   platform_.profile = &profile_;
   platform_.windows = &windows;

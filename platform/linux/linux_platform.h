@@ -13,9 +13,10 @@
 namespace digital_id {
 
 // Every Linux service of the core, over the window system a front end supplies. The TLS engine
-// trusts the system's roots plus the Root stores of both locations, read anew per connection.
-// Installed identities and machine anchors are published for other programs (see
-// IdentityPublisher); a front end may show the publication report through SetPublicationSink.
+// trusts the system's roots plus the Root stores of both locations, read anew per connection, and
+// keeps the root of the chain it verified. Installed identities, and the one root that anchors
+// both the server and the identity, are published for other programs (see IdentityPublisher); a
+// front end may show the publication report through SetPublicationSink.
 class LinuxPlatform {
  public:
   explicit LinuxPlatform(WindowSystem& windows);
@@ -29,6 +30,7 @@ class LinuxPlatform {
   void SetPublicationSink(PublicationSink sink) { publisher_.Report().SetSink(std::move(sink)); }
 
  private:
+  VerifiedServerAnchor serverAnchor_;
   IdentityPublisher publisher_;
   LinuxSystem system_;
   IniProfile profile_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -51,6 +52,13 @@ std::vector<unsigned char> PrivateKeyInfoDer(EVP_PKEY* key) {
   std::unique_ptr<PKCS8_PRIV_KEY_INFO, void (*)(PKCS8_PRIV_KEY_INFO*)> info(
       EVP_PKEY2PKCS8(key), PKCS8_PRIV_KEY_INFO_free);
   return Der(info.get(), i2d_PKCS8_PRIV_KEY_INFO);
+}
+
+// A publication that added nothing, and why.
+NssPublication Refused(std::string why) {
+  NssPublication publication;
+  publication.detail = std::move(why);
+  return publication;
 }
 
 SECItem ItemOf(std::vector<unsigned char>& bytes) {
@@ -111,20 +119,62 @@ bool ImportPrivateKey(PK11SlotInfo* slot, const IssuedIdentity& identity, CERTCe
   return imported;
 }
 
+// True when the slot holds a trust object that marks the certificate as not trusted to issue
+// server certificates ("p" for servers, as certutil shows it). NSS's certificate view reports
+// such a trust as none at all, so the trust object itself is read.
+bool DistrustedForServers(PK11SlotInfo* slot, CERTCertificate* certificate) {
+  unsigned char hash[20] = {};
+  if (PK11_HashBuf(SEC_OID_SHA1, hash, certificate->derCert.data,
+                   static_cast<PRInt32>(certificate->derCert.len)) != SECSuccess) {
+    return false;
+  }
+  const NssGenericObjectsPtr objects(PK11_FindGenericObjects(slot, CKO_NSS_TRUST));
+  for (PK11GenericObject* object = objects.get(); object != nullptr;
+       object = PK11_GetNextGenericObject(object)) {
+    SECItem digest{};
+    SECItem serverTrust{};
+    const bool read = PK11_ReadRawAttribute(PK11_TypeGeneric, object, CKA_CERT_SHA1_HASH,
+                                            &digest) == SECSuccess &&
+                      PK11_ReadRawAttribute(PK11_TypeGeneric, object, CKA_TRUST_SERVER_AUTH,
+                                            &serverTrust) == SECSuccess;
+    CK_ULONG level = 0;
+    if (read && serverTrust.len == sizeof level) {
+      std::memcpy(&level, serverTrust.data, sizeof level);
+    }
+    const bool match =
+        read && digest.len == sizeof hash && std::memcmp(digest.data, hash, sizeof hash) == 0;
+    SECITEM_FreeItem(&digest, PR_FALSE);
+    SECITEM_FreeItem(&serverTrust, PR_FALSE);
+    if (match) {
+      return level == CKT_NSS_NOT_TRUSTED;
+    }
+  }
+  return false;
+}
+
+// What giving a root trust for servers came to.
+enum class RootTrust { Given, AlreadyGiven, DistrustKept, Failed };
+
 // Makes the stored root trusted to issue server certificates: "C,," for a root just added; a
-// root that was there keeps the trust it had for other uses.
-bool TrustAsServerIssuer(CERTCertificate* root, bool justAdded) {
+// root that was there keeps the trust it had for other uses, and one that the database marks as
+// distrusted for servers stays so.
+RootTrust TrustAsServerIssuer(PK11SlotInfo* slot, CERTCertificate* root, bool justAdded) {
   CERTCertTrust trust{};
+  if (!justAdded && DistrustedForServers(slot, root)) {
+    return RootTrust::DistrustKept;
+  }
   if (justAdded || CERT_GetCertTrust(root, &trust) != SECSuccess) {
     if (CERT_DecodeTrustString(&trust, "C,,") != SECSuccess) {
-      return false;
+      return RootTrust::Failed;
     }
   } else if ((trust.sslFlags & CERTDB_TRUSTED_CA) != 0) {
-    return true;
+    return RootTrust::AlreadyGiven;
   } else {
     trust.sslFlags |= CERTDB_TRUSTED_CA | CERTDB_VALID_CA;
   }
-  return CERT_ChangeCertTrust(CERT_GetDefaultCertDB(), root, &trust) == SECSuccess;
+  return CERT_ChangeCertTrust(CERT_GetDefaultCertDB(), root, &trust) == SECSuccess
+             ? RootTrust::Given
+             : RootTrust::Failed;
 }
 
 // Opens the slot for writing: a new database gets the empty password, an existing one must have
@@ -143,43 +193,50 @@ std::string PrepareSlot(PK11SlotInfo* slot) {
 NssPublication PublishInOpenDatabase(const IssuedIdentity& identity) {
   NssSlotPtr slot(PK11_GetInternalKeySlot());
   if (!slot) {
-    return {false, "no key slot: " + LastNssError()};
+    return Refused("no key slot: " + LastNssError());
   }
   if (std::string problem = PrepareSlot(slot.get()); !problem.empty()) {
-    return {false, problem};
+    return Refused(problem);
   }
   std::vector<std::string> added;
   // The key goes first, so that the certificate is joined to it as it arrives.
   std::vector<unsigned char> leafDer = Der(identity.certificate.get(), EncodeCertificate);
   NssCertificatePtr existing = leafDer.empty() ? nullptr : FindInSlot(slot.get(), leafDer);
   if (!ImportPrivateKey(slot.get(), identity, existing.get())) {
-    return {false, "cannot add the private key: " + LastNssError()};
+    return Refused("cannot add the private key: " + LastNssError());
   }
   bool wasAdded = false;
   if (!ImportCertificate(slot.get(), identity.certificate.get(), wasAdded)) {
-    return {false, "cannot add the certificate: " + LastNssError()};
+    return Refused("cannot add the certificate: " + LastNssError());
   }
   added.push_back(wasAdded ? "identity with its key" : "identity (already there)");
   for (const X509Ptr& intermediate : identity.intermediates) {
     if (!ImportCertificate(slot.get(), intermediate.get(), wasAdded)) {
-      return {false, "cannot add " + NicknameOf(intermediate.get()) + ": " + LastNssError()};
+      return Refused("cannot add " + NicknameOf(intermediate.get()) + ": " + LastNssError());
     }
     added.push_back(NicknameOf(intermediate.get()) + (wasAdded ? "" : " (already there)"));
   }
+  std::optional<std::string> keptDistrust;
   if (identity.root) {
+    const std::string rootName = NicknameOf(identity.root.get());
     NssCertificatePtr root = ImportCertificate(slot.get(), identity.root.get(), wasAdded);
-    if (!root || !TrustAsServerIssuer(root.get(), wasAdded)) {
-      return {false,
-              "cannot add or trust " + NicknameOf(identity.root.get()) + ": " + LastNssError()};
+    const RootTrust trust =
+        root ? TrustAsServerIssuer(slot.get(), root.get(), wasAdded) : RootTrust::Failed;
+    if (trust == RootTrust::Failed) {
+      return Refused("cannot add or trust " + rootName + ": " + LastNssError());
     }
-    added.push_back(NicknameOf(identity.root.get()) +
-                    (wasAdded ? " trusted C,," : " (already there, trusted for servers)"));
+    if (trust == RootTrust::DistrustKept) {
+      keptDistrust = rootName + " is distrusted here and stays so";
+    } else {
+      added.push_back(rootName +
+                      (wasAdded ? " trusted C,," : " (already there, trusted for servers)"));
+    }
   }
   std::string detail;
   for (const std::string& part : added) {
     detail += (detail.empty() ? "" : ", ") + part;
   }
-  return {true, detail};
+  return {true, detail, keptDistrust};
 }
 
 }  // namespace
@@ -197,15 +254,15 @@ NssPublication PublishToNssDatabase(const std::filesystem::path& folder,
                                     const IssuedIdentity& identity) {
   const std::lock_guard<std::mutex> guard(NssMutex());
   if (NSS_IsInitialized()) {
-    return {false, "NSS is already in use in this process"};
+    return Refused("NSS is already in use in this process");
   }
   // A new database folder, and any parent made for it, is the user's alone.
   if (!CreateStoreFolder(StoreLocation::CurrentUser, folder)) {
-    return {false, "cannot create the folder"};
+    return Refused("cannot create the folder");
   }
   NssContext context("sql:" + folder.string());
   if (!context.Valid()) {
-    return {false, "cannot open the database: " + LastNssError()};
+    return Refused("cannot open the database: " + LastNssError());
   }
   NssPublication publication = PublishInOpenDatabase(identity);
   if (!context.Shutdown() && publication.published) {

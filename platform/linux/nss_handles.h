@@ -5,6 +5,7 @@
 #include <keyhi.h>
 #include <nss.h>
 #include <pk11pub.h>
+#include <pkcs11n.h>
 #include <prerror.h>
 
 #include <memory>
@@ -24,6 +25,9 @@ using NssCertificatePtr =
 // An owned slot reference.
 using NssSlotPtr = std::unique_ptr<PK11SlotInfo, NssDeleter<PK11SlotInfo, PK11_FreeSlot>>;
 // An owned private-key reference.
+// Owns a list of generic PKCS #11 objects (PK11_FindGenericObjects).
+using NssGenericObjectsPtr =
+    std::unique_ptr<PK11GenericObject, NssDeleter<PK11GenericObject, PK11_DestroyGenericObjects>>;
 using NssPrivateKeyPtr =
     std::unique_ptr<SECKEYPrivateKey, NssDeleter<SECKEYPrivateKey, SECKEY_DestroyPrivateKey>>;
 

@@ -13,6 +13,7 @@
 #include "platform/linux/atomic_file.h"
 #include "platform/linux/file_descriptor.h"
 #include "platform/linux/ini_profile.h"
+#include "platform/linux/privileged_run.h"
 #include "platform/linux/simple_name.h"
 
 namespace digital_id {
@@ -129,6 +130,22 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
         location.skipReason = FormatProblem(normal);
       }
       locations.push_back(std::move(location));
+    }
+  }
+  // A privileged run writes only to databases that nobody else can change, and follows no link
+  // from the home down to them.
+  if (RunningPrivileged()) {
+    for (NssLocation& location : locations) {
+      if (location.skipReason) {
+        continue;
+      }
+      const std::filesystem::path relative = location.folder.lexically_relative(home);
+      const bool inside = !relative.empty() && *relative.begin() != "..";
+      const auto reason =
+          inside ? UntrustedPathReason(home, relative) : UntrustedPathReason(location.folder);
+      if (reason) {
+        location.skipReason = "unsafe path: " + *reason;
+      }
     }
   }
   return locations;

@@ -20,7 +20,8 @@ struct NssLocation {
 // (~/.var/app/org.mozilla.firefox/.mozilla/firefox) folders, each once. A profile whose folder
 // is missing, whose Firefox is running (its "lock" link names a live process or its
 // ".parentlock" carries a lock) or whose database has the old format (cert8.db without
-// cert9.db) gets a skip reason; so does an old-format shared database.
+// cert9.db) gets a skip reason; so does an old-format shared database, and in a privileged run a
+// database on a way that another user could change or that passes a link below home.
 std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home);
 
 // True while a Firefox holds the profile in folder.

@@ -8,14 +8,15 @@
 
 namespace digital_id {
 
-OpenSslTlsEngine::OpenSslTlsEngine(std::function<std::vector<Bytes>()> extraTrustedRoots)
-    : extraTrustedRoots_(std::move(extraTrustedRoots)) {}
+OpenSslTlsEngine::OpenSslTlsEngine(std::function<std::vector<Bytes>()> extraTrustedRoots,
+                                   VerifiedServerAnchor* anchor)
+    : extraTrustedRoots_(std::move(extraTrustedRoots)), anchor_(anchor) {}
 
 std::unique_ptr<TlsSession> OpenSslTlsEngine::NewSession() {
   if (OPENSSL_init_ssl(0, nullptr) != 1) {
     return nullptr;
   }
-  return std::make_unique<OpenSslTlsSession>(extraTrustedRoots_);
+  return std::make_unique<OpenSslTlsSession>(extraTrustedRoots_, anchor_);
 }
 
 }  // namespace digital_id

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/cert_store.h"
+#include "platform/linux/verified_server_anchor.h"
 #include "platform/tls_session.h"
 
 namespace digital_id {
@@ -14,14 +15,17 @@ namespace digital_id {
 class OpenSslTlsEngine : public TlsEngine {
  public:
   // extraTrustedRoots yields DER certificates (the program's Root stores); it is asked anew by
-  // every handshake and may be empty.
-  explicit OpenSslTlsEngine(std::function<std::vector<Bytes>()> extraTrustedRoots);
+  // every handshake and may be empty. Each handshake tells anchor (null for none; it must
+  // outlive this object) the root of the chain it verified.
+  explicit OpenSslTlsEngine(std::function<std::vector<Bytes>()> extraTrustedRoots,
+                            VerifiedServerAnchor* anchor = nullptr);
 
   // A session of OpenSSL on the socket; null when OpenSSL cannot be initialised.
   std::unique_ptr<TlsSession> NewSession() override;
 
  private:
   std::function<std::vector<Bytes>()> extraTrustedRoots_;
+  VerifiedServerAnchor* anchor_;
 };
 
 }  // namespace digital_id

@@ -45,14 +45,35 @@ bool CheckServerAs(SSL* ssl, const std::string& name) {
   return SSL_set_tlsext_host_name(ssl, name.c_str()) == 1 && SSL_set1_host(ssl, name.c_str()) == 1;
 }
 
+// The DER form of the trust anchor that ends the chain OpenSSL verified; empty when none.
+Bytes VerifiedRoot(SSL* ssl) {
+  STACK_OF(X509)* chain = SSL_get0_verified_chain(ssl);
+  const int count = chain != nullptr ? sk_X509_num(chain) : 0;
+  if (count <= 0) {
+    return {};
+  }
+  unsigned char* der = nullptr;
+  const int length = i2d_X509(sk_X509_value(chain, count - 1), &der);
+  Bytes bytes;
+  if (length > 0 && der != nullptr) {
+    bytes.assign(der, der + length);
+  }
+  OPENSSL_free(der);
+  return bytes;
+}
+
 }  // namespace
 
-OpenSslTlsSession::OpenSslTlsSession(std::function<std::vector<Bytes>()> extraTrustedRoots)
-    : extraTrustedRoots_(std::move(extraTrustedRoots)) {}
+OpenSslTlsSession::OpenSslTlsSession(std::function<std::vector<Bytes>()> extraTrustedRoots,
+                                     VerifiedServerAnchor* anchor)
+    : extraTrustedRoots_(std::move(extraTrustedRoots)), anchor_(anchor) {}
 
 HandshakeResult OpenSslTlsSession::Handshake(SocketHandle socket,
                                              const std::u16string& targetName) {
   Close();  // nothing of an earlier attempt is left behind
+  if (anchor_ != nullptr) {
+    anchor_->Clear();
+  }
   const std::optional<std::string> name = AsciiName(targetName);
   if (!name) {
     return HandshakeResult::CertificateRefused;
@@ -78,6 +99,9 @@ HandshakeResult OpenSslTlsSession::Handshake(SocketHandle socket,
   if (connected != 1) {
     // OpenSSL has sent the server the alert for a refused certificate itself.
     return HandshakeFailureResult(verifyResult);
+  }
+  if (anchor_ != nullptr) {
+    anchor_->Set(VerifiedRoot(ssl.get()));
   }
   ssl_ = std::move(ssl);
   established_ = true;

@@ -9,6 +9,7 @@
 #include "platform/cert_store.h"
 #include "platform/linux/openssl_handles.h"
 #include "platform/linux/socket_bio.h"
+#include "platform/linux/verified_server_anchor.h"
 #include "platform/tls_session.h"
 
 namespace digital_id {
@@ -20,8 +21,10 @@ namespace digital_id {
 class OpenSslTlsSession : public TlsSession {
  public:
   // extraTrustedRoots yields DER roots trusted besides the system's; it is asked at each
-  // handshake, so a root installed since the last one counts.
-  explicit OpenSslTlsSession(std::function<std::vector<Bytes>()> extraTrustedRoots);
+  // handshake, so a root installed since the last one counts. anchor (null for none) is cleared
+  // when a handshake begins and given the root of the chain once the server is verified.
+  explicit OpenSslTlsSession(std::function<std::vector<Bytes>()> extraTrustedRoots,
+                             VerifiedServerAnchor* anchor = nullptr);
   ~OpenSslTlsSession() override = default;
   OpenSslTlsSession(const OpenSslTlsSession&) = delete;
   OpenSslTlsSession& operator=(const OpenSslTlsSession&) = delete;
@@ -39,6 +42,7 @@ class OpenSslTlsSession : public TlsSession {
 
  private:
   std::function<std::vector<Bytes>()> extraTrustedRoots_;
+  VerifiedServerAnchor* anchor_;
   SocketBioState socket_;
   SslPtr ssl_;
   bool established_ = false;

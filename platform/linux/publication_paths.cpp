@@ -1,11 +1,10 @@
 #include "platform/linux/publication_paths.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
+#include "platform/linux/privileged_run.h"
 #include "platform/linux/store_paths.h"
 
 namespace digital_id {
@@ -22,24 +21,6 @@ std::optional<std::string> Variable(const char* name) {
   return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
 
-// The full path of a program found in PATH; empty when none is executable.
-std::string FindInPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    if (folder.empty()) {
-      continue;
-    }
-    const std::string candidate = folder + "/" + program;
-    struct stat info {};
-    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 std::optional<std::filesystem::path> IdentityFolder(StoreLocation location) {
@@ -51,6 +32,9 @@ std::optional<std::filesystem::path> NssHome() {
   const auto home = HomeFolder();
   const auto data = DataFolder(StoreLocation::CurrentUser);
   if (!home || !data) {
+    return std::nullopt;
+  }
+  if (RunningPrivileged() && UntrustedPathReason(*home)) {
     return std::nullopt;
   }
   const std::filesystem::path relative =
@@ -75,6 +59,33 @@ std::vector<std::string> SplitCommandWords(const std::string& text) {
   return words;
 }
 
+namespace {
+
+// Why a privileged run refuses the system-trust overrides; empty when it takes them.
+std::string RefusedTrustOverride(const std::optional<std::string>& anchorFolder,
+                                 const std::vector<std::string>& updateCommand,
+                                 const std::vector<std::string>& trustCommand) {
+  if (!RunningPrivileged()) {
+    return {};
+  }
+  if (anchorFolder && !anchorFolder->empty()) {
+    if (const auto reason = UntrustedPathReason(*anchorFolder)) {
+      return "DIGITAL_ID_SYSTEM_TRUST_DIR: " + *reason;
+    }
+  }
+  for (const auto& [name, words] : {std::pair{"DIGITAL_ID_UPDATE_CA_COMMAND", &updateCommand},
+                                    std::pair{"DIGITAL_ID_TRUST_COMMAND", &trustCommand}}) {
+    if (!words->empty()) {
+      if (const auto reason = UntrustedProgramReason(words->front())) {
+        return std::string(name) + ": " + *reason;
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
 SystemTrustTargets CurrentSystemTrustTargets() {
   const auto machineStores = Variable("DIGITAL_ID_MACHINE_STORES");
   const auto anchorFolder = Variable("DIGITAL_ID_SYSTEM_TRUST_DIR");
@@ -83,10 +94,20 @@ SystemTrustTargets CurrentSystemTrustTargets() {
   SystemTrustTargets targets;
   targets.relocated =
       (machineStores && !machineStores->empty()) || anchorFolder || updateCommand || trustCommand;
+  const std::vector<std::string> updateWords =
+      updateCommand ? SplitCommandWords(*updateCommand) : std::vector<std::string>{};
+  const std::vector<std::string> trustWords =
+      trustCommand ? SplitCommandWords(*trustCommand) : std::vector<std::string>{};
+  // One unsafe override refuses them all: nothing then reaches any system trust, neither the
+  // place named nor the real one.
+  targets.refusal = RefusedTrustOverride(anchorFolder, updateWords, trustWords);
+  if (!targets.refusal.empty()) {
+    return targets;
+  }
   if (trustCommand) {
-    targets.p11KitTrust = SplitCommandWords(*trustCommand);
+    targets.p11KitTrust = trustWords;
   } else if (!targets.relocated) {
-    if (std::string found = FindInPath(kDefaultTrustProgram); !found.empty()) {
+    if (std::string found = FindProgram(kDefaultTrustProgram); !found.empty()) {
       targets.p11KitTrust = {found};
     }
   }
@@ -96,7 +117,7 @@ SystemTrustTargets CurrentSystemTrustTargets() {
     targets.anchorFolder = std::filesystem::path(kDefaultAnchorFolder);
   }
   if (updateCommand) {
-    targets.updateCommand = SplitCommandWords(*updateCommand);
+    targets.updateCommand = updateWords;
   } else if (!targets.relocated) {
     targets.updateCommand = {kDefaultUpdateCommand};
   }

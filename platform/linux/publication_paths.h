@@ -24,6 +24,10 @@
 // As soon as one of the last four variables is set, nothing that is not named by a variable
 // reaches the system's trust: a relocated machine store (as tests use) never feeds the real
 // trust of the machine it runs on.
+//
+// A privileged run (see privileged_run.h) takes these places only when root alone can change
+// them: a command must be named by an absolute path, HOME must not be another user's, and an
+// unsafe override is refused without falling back to the place it would have replaced.
 
 #include <filesystem>
 #include <optional>
@@ -38,7 +42,8 @@ namespace digital_id {
 std::optional<std::filesystem::path> IdentityFolder(StoreLocation location);
 
 // The home whose NSS databases receive the user's identities: HOME, unless the user's data
-// folder lies outside it; nullopt then, or when no home is known.
+// folder lies outside it; nullopt then, when no home is known, or in a privileged run when
+// another user could change the home.
 std::optional<std::filesystem::path> NssHome();
 
 // The publication log of a location; nullopt when no home is known.
@@ -50,6 +55,7 @@ struct SystemTrustTargets {
   std::optional<std::filesystem::path> anchorFolder;  // the anchors folder of ca-certificates
   std::vector<std::string> updateCommand;             // run after anchorFolder changed
   bool relocated = false;                             // true when a variable chose them
+  std::string refusal;  // why an unsafe override refused them all (a privileged run); else empty
 };
 
 // The targets as the environment chooses them (see above).

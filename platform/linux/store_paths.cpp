@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/linux/privileged_run.h"
 #include "platform/linux/simple_name.h"
 
 namespace digital_id {
@@ -36,22 +37,42 @@ std::optional<std::filesystem::path> HomeFolder() {
 std::optional<std::filesystem::path> StoresRoot(StoreLocation location) {
   if (location == StoreLocation::LocalMachine) {
     const char* machine = std::getenv("DIGITAL_ID_MACHINE_STORES");
-    return std::filesystem::path(machine != nullptr && machine[0] != '\0' ? machine
-                                                                          : kDefaultMachineStores);
+    if (machine == nullptr || machine[0] == '\0') {
+      return std::filesystem::path(kDefaultMachineStores);
+    }
+    // A privileged run never falls back to the real machine stores for a refused override.
+    if (RunningPrivileged()) {
+      if (const auto reason = UntrustedPathReason(machine)) {
+        NoticeOnce("DIGITAL_ID_MACHINE_STORES ignored: " + *reason + " (unsafe override)");
+        return std::nullopt;
+      }
+    }
+    return std::filesystem::path(machine);
   }
   if (location != StoreLocation::CurrentUser) {
     return std::nullopt;
   }
-  std::filesystem::path data;
+  std::filesystem::path base;
+  std::filesystem::path below;
   // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules require.
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-    data = xdg;
+    base = xdg;
+    below = "digital-id/stores";
   } else if (const auto home = HomeFolder()) {
-    data = *home / ".local" / "share";
+    base = *home;
+    below = ".local/share/digital-id/stores";
   } else {
     return std::nullopt;
   }
-  return data / "digital-id" / "stores";
+  // A privileged run writes under a home only when nobody else can change what lies on the
+  // way (a user's home kept by sudo -E is refused), and follows no link inside it.
+  if (RunningPrivileged()) {
+    if (const auto reason = UntrustedPathReason(base, below)) {
+      NoticeOnce("the stores below " + base.string() + " are not used: " + *reason);
+      return std::nullopt;
+    }
+  }
+  return base / below;
 }
 
 std::optional<std::filesystem::path> DataFolder(StoreLocation location) {

@@ -10,7 +10,9 @@ namespace digital_id {
 
 // Folder that holds the stores of a location: ${XDG_DATA_HOME:-~/.local/share}/digital-id/stores
 // for the current user, ${DIGITAL_ID_MACHINE_STORES:-/var/lib/digital-id/stores} for the local
-// machine. Read from the environment at every call; nullopt when no home folder is known.
+// machine. Read from the environment at every call; nullopt when no home folder is known, and in
+// a privileged run when another user could change the folder or the way to it (see
+// privileged_run.h; said once on standard error).
 std::optional<std::filesystem::path> StoresRoot(StoreLocation location);
 
 // The folder that holds the stores folder of a location, and beside it what the program keeps

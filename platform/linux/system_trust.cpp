@@ -11,6 +11,7 @@
 #include "platform/linux/command_runner.h"
 #include "platform/linux/digest.h"
 #include "platform/linux/issued_identity.h"
+#include "platform/linux/privileged_run.h"
 #include "platform/linux/publication_paths.h"
 
 namespace digital_id {
@@ -40,7 +41,7 @@ std::string FirstLine(const std::string& text) {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "digital-id-XXXXXX").string();
+    std::string pattern = (TemporaryFolder() / "digital-id-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) {
       path_ = pattern;
     }
@@ -104,6 +105,9 @@ SystemTrustResult AddToSystemTrust(X509* anchor) {
       return {Outcome::Failed, "cannot encode the certificate"};
     }
     const SystemTrustTargets targets = CurrentSystemTrustTargets();
+    if (!targets.refusal.empty()) {
+      return {Outcome::Failed, targets.refusal + " (unsafe override)"};
+    }
     std::string p11KitProblem;
     if (!targets.p11KitTrust.empty()) {
       p11KitProblem = StoreWithP11Kit(targets.p11KitTrust, pem);

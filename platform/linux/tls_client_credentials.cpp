@@ -1,9 +1,12 @@
 #include "platform/linux/tls_client_credentials.h"
 
+#include <openssl/err.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
 #include <climits>
+
+#include "platform/linux/privileged_run.h"
 
 namespace digital_id {
 
@@ -12,7 +15,16 @@ namespace {
 // A trust store of the system's default paths and the extra roots.
 X509StorePtr BuildTrustStore(const std::vector<Bytes>& extraRoots) {
   X509StorePtr store(X509_STORE_new());
-  if (!store || X509_STORE_set_default_paths(store.get()) != 1) {
+  if (!store) {
+    return nullptr;
+  }
+  if (RunningPrivileged()) {
+    // OpenSSL's default paths obey SSL_CERT_FILE and SSL_CERT_DIR, which the caller of a
+    // privileged run may have set: such a run trusts the system's own places alone.
+    X509_STORE_load_file(store.get(), X509_get_default_cert_file());
+    X509_STORE_load_path(store.get(), X509_get_default_cert_dir());
+    ERR_clear_error();
+  } else if (X509_STORE_set_default_paths(store.get()) != 1) {
     return nullptr;
   }
   for (const Bytes& der : extraRoots) {

@@ -2,7 +2,8 @@
 // published PEM files and with a PKCS #12 file from digital-id-enroll --export-pkcs12 against the
 // test server's endpoint that requires a client certificate, certutil on the user's NSS
 // database, and openssl s_client trusting the machine's anchors from the system trust folder the
-// enrollment wrote. digital-id-enroll reports what it published on standard error.
+// enrollment wrote. digital-id-enroll reports what it published on standard error. A machine run
+// that does not end with an issued identity leaves no trust behind.
 
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
@@ -41,7 +42,7 @@ TEST_F(EndToEndPublicationTest, EnrolledIdentityReachesHttpsClientsBrowsersDatab
   const EnrollOutcome machineRun =
       Enroll(machine, "MACHINE-1", {"--machine"},
              {{"DIGITAL_ID_SYSTEM_TRUST_DIR", trust},
-              {"DIGITAL_ID_UPDATE_CA_COMMAND", "openssl rehash " + trust}});
+              {"DIGITAL_ID_UPDATE_CA_COMMAND", "/usr/bin/openssl rehash " + trust}});
   const EnrollOutcome userRun = userEnrollment.get();
   ASSERT_EQ(userRun.exitCode, 0) << userRun.errors << Joined(userRun.lines);
   ASSERT_EQ(machineRun.exitCode, 0) << machineRun.errors << Joined(machineRun.lines);
@@ -128,6 +129,53 @@ TEST_F(EndToEndPublicationTest, EnrolledIdentityReachesHttpsClientsBrowsersDatab
   std::filesystem::create_directories(folder.Path() + "/empty");
   EXPECT_NE(RunCommand(client + folder.Path() + "/empty").first, 0);
   EXPECT_EQ(backend_tests::ModeOf(folder.Path() + "/machine/identity/identity.key"), 0600);
+}
+
+TEST_F(EndToEndPublicationTest, AMachineRunGivesTrustOnlyToTheRootOfAnIssuedIdentity) {
+  const ClientSite machine = NewSite("machine");
+  const std::string trust = folder.Path() + "/machine/trust";
+  const std::string marker = folder.Path() + "/machine/updated";
+  const std::vector<std::pair<std::string, std::string>> environment = {
+      {"DIGITAL_ID_TRUST_COMMAND", ""},
+      {"DIGITAL_ID_SYSTEM_TRUST_DIR", trust},
+      {"DIGITAL_ID_UPDATE_CA_COMMAND", "/usr/bin/touch " + marker}};
+  const auto startServer = [&](std::vector<std::string> arguments) {
+    server.reset();
+    arguments.insert(arguments.end(), {"--code", "MACHINE-1", "--code", "MACHINE-2",
+                                       "--advance-mode", "--verdict-delay-ms", "0"});
+    std::error_code error;
+    return StartServer(arguments) &&
+           std::filesystem::copy_file(folder.Path() + "/server/app.ini", machine.Settings(),
+                                      std::filesystem::copy_options::overwrite_existing, error);
+  };
+  // The root downloaded over plain HTTP is not the one the server's chain ends in: it reaches
+  // the program's Root store, the handshake refuses the server, and nothing else trusts it.
+  ASSERT_TRUE(startServer({"--fault", "expired-root"}));
+  const EnrollOutcome refused = Enroll(machine, "MACHINE-1", {"--machine"}, environment);
+  EXPECT_EQ(refused.exitCode, 1) << refused.errors << Joined(refused.lines);
+  ASSERT_FALSE(refused.lines.empty());
+  EXPECT_EQ(refused.lines.front().rfind("status: ", 0), 0u);
+  EXPECT_NE(Joined(refused.lines).find("status: Certificate authentication failed."),
+            std::string::npos)
+      << Joined(refused.lines);
+  EXPECT_EQ(FilesWithExtension(machine.Store("Root", true), ".der").size(), 1u);
+  EXPECT_TRUE(FilesWithExtension(trust).empty());
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  EXPECT_EQ(refused.errors.find("system trust"), std::string::npos) << refused.errors;
+
+  // An issued identity whose chain and server share the root: that root alone, once.
+  ASSERT_TRUE(startServer({}));
+  for (const char* code : {"MACHINE-1", "MACHINE-2"}) {
+    const EnrollOutcome issued = Enroll(machine, code, {"--machine"}, environment);
+    ASSERT_EQ(issued.exitCode, 0) << issued.errors << Joined(issued.lines);
+    EXPECT_NE(issued.errors.find("published: system trust for Example Root CA (machine Root)"),
+              std::string::npos)
+        << issued.errors;
+    const std::vector<std::string> files = FilesWithExtension(trust);
+    ASSERT_EQ(files.size(), 1u) << issued.errors;
+    EXPECT_EQ(files[0].rfind("digital-id-example-root-ca-", 0), 0u) << files[0];
+  }
+  EXPECT_TRUE(std::filesystem::exists(marker));
 }
 
 }  // namespace

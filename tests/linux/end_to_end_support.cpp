@@ -57,7 +57,8 @@ bool CopyFolderFiles(const fs::path& from, const fs::path& to) {
   fs::create_directories(to, error);
   for (const fs::directory_entry& entry : fs::directory_iterator(from, error)) {
     if (!entry.is_regular_file()) continue;
-    fs::copy_file(entry.path(), to / entry.path().filename(), error);
+    fs::copy_file(entry.path(), to / entry.path().filename(), fs::copy_options::overwrite_existing,
+                  error);
     if (error) return false;
   }
   return !error;

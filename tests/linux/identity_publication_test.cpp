@@ -1,7 +1,7 @@
-// Publication of installed identities and anchors for other programs: the identity files, the
-// NSS databases of the user (read back with certutil), the PKCS #12 export (read back with
-// openssl), the machine's system trust through its overrides, and failures that never turn an
-// installation into a failure.
+// Publication of installed identities for other programs: the identity files, the NSS databases
+// of the user (read back with certutil), the PKCS #12 export (read back with openssl), the
+// machine's system trust through its overrides, trust only for the root that also anchored the
+// server, and failures that never turn an installation into a failure.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -102,7 +102,8 @@ class ParentLockHolder {
 class IdentityPublicationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    services.SetPublicationHooks(&publisher);
+    // As after a handshake with a server whose chain ends in the test root.
+    serverAnchor.Set(CertificateDer(ca.Root()));
     publisher.Report().SetSink([this](const std::string& line) { lines.push_back(line); });
   }
 
@@ -145,7 +146,8 @@ class IdentityPublicationTest : public ::testing::Test {
 
   ScopedStoreEnvironment environment;
   FileCertServices services;
-  IdentityPublisher publisher;
+  VerifiedServerAnchor serverAnchor;
+  IdentityPublisher publisher{serverAnchor};
   OpenSslEnrollmentObjects objects{services, &publisher};
   TestCa ca;
   std::vector<std::string> lines;
@@ -174,6 +176,16 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
                             "/c3.old\n[Profile3]\nName=gone\nIsRelative=1\nPath=e5.gone\n"));
   ASSERT_TRUE(
       WriteFile(flatpak + "/profiles.ini", "[Profile0]\r\nIsRelative=1\r\nPath=d4.flat\r\n"));
+  // The Flatpak profile's owner has explicitly distrusted the root.
+  const Bytes rootDer = CertificateDer(ca.Root());
+  ASSERT_TRUE(
+      WriteFile(environment.Root() + "/root.der", std::string(rootDer.begin(), rootDer.end())));
+  const std::string flatDatabase = " -d sql:" + flatpak + "/d4.flat 2>&1";
+  ASSERT_EQ(RunCommand("certutil -N --empty-password" + flatDatabase).first, 0);
+  ASSERT_EQ(RunCommand("certutil -A -n 'Enrollment Test Root' -t p,p,p -i " + environment.Root() +
+                       "/root.der" + flatDatabase)
+                .first,
+            0);
   // A Snap profile whose .parentlock another process holds, as a running Firefox does.
   const std::string snap = environment.Home() + "/snap/firefox/common/.mozilla/firefox";
   fs::create_directories(snap + "/f6.snap");
@@ -202,15 +214,19 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EXPECT_EQ(ModeOf(identity), 0700);
 
   // The shared database and the usable profiles hold the identity with its key, the issuing CA
-  // without trust and the root as a CA for servers.
+  // without trust and the root as a CA for servers, except where it was distrusted.
   for (const std::string& folder : {environment.Home() + "/.pki/nssdb",
                                     firefox + "/a1.default-release", flatpak + "/d4.flat"}) {
     const std::string listing = Certutil("-L", folder);
     EXPECT_TRUE(HasTrust(listing, "Enrolled User", "u,u,u")) << folder << "\n" << listing;
     EXPECT_TRUE(HasTrust(listing, "Enrollment Test Issuing CA", ",,")) << listing;
-    EXPECT_TRUE(HasTrust(listing, "Enrollment Test Root", "C,,")) << listing;
+    const bool distrusted = folder == flatpak + "/d4.flat";
+    EXPECT_TRUE(HasTrust(listing, "Enrollment Test Root", distrusted ? "p,p,p" : "C,,")) << listing;
     EXPECT_NE(Certutil("-K", folder).find("Enrolled User"), std::string::npos) << folder;
   }
+  EXPECT_TRUE(
+      Reported("skipped: ", "d4.flat: Enrollment Test Root is distrusted here and stays so"))
+      << Joined();
   EXPECT_EQ(ModeOf(environment.Home() + "/.pki/nssdb"), 0700);
   // The others are left exactly as they were.
   EXPECT_EQ(FolderEntries(firefox + "/b2.running"), std::vector<std::string>{"lock"});
@@ -277,24 +293,33 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   sk_X509_pop_free(authorities, X509_free);
 }
 
-TEST_F(IdentityPublicationTest, MachineAnchorsAndRelocatedStoresReachOnlyTheTargetsNamedForThem) {
-  // Relocated machine stores alone never reach a system trust.
+TEST_F(IdentityPublicationTest, OnlyTheRootThatAuthenticatedTheServerGainsTrust) {
+  // Anchors added to the stores are trusted by nothing outside them.
   ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
-  EXPECT_TRUE(Reported("skipped: ", "system trust for Enrollment Test Root (machine Root)"))
-      << Joined();
+  ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
+  EXPECT_TRUE(lines.empty()) << Joined();
 
   const std::string trust = environment.Root() + "/trust";
   const std::string marker = environment.Root() + "/updated";
   {
     // p11-kit refuses (here: a program that always fails), so the anchors folder takes it.
-    const ScopedVariable trustCommand("DIGITAL_ID_TRUST_COMMAND", "false");
+    const ScopedVariable trustCommand("DIGITAL_ID_TRUST_COMMAND", "/bin/false");
     const ScopedVariable folder("DIGITAL_ID_SYSTEM_TRUST_DIR", trust);
-    const ScopedVariable update("DIGITAL_ID_UPDATE_CA_COMMAND", "touch " + marker);
-    ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
-    ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
-    ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
+    const ScopedVariable update("DIGITAL_ID_UPDATE_CA_COMMAND", "/usr/bin/touch " + marker);
+    // A server anchored by another root, or none verified: the identity's root stays untrusted.
+    for (const Bytes& server : {CertificateDer(ca.Intermediate()), Bytes()}) {
+      serverAnchor.Set(server);
+      ASSERT_TRUE(Enroll(EnrollmentContext::Machine, "Machine Name")) << Joined();
+      EXPECT_TRUE(Reported("skipped: ", "trust for Enrollment Test Root: it is not the root"))
+          << Joined();
+      EXPECT_FALSE(fs::exists(trust)) << Joined();
+      EXPECT_FALSE(fs::exists(marker));
+    }
+    serverAnchor.Set(CertificateDer(ca.Root()));
+    ASSERT_TRUE(Enroll(EnrollmentContext::Machine, "Machine Name")) << Joined();
+    ASSERT_TRUE(Enroll(EnrollmentContext::Machine, "Machine Name")) << Joined();
   }
-  // One file however often the anchor was added, and nothing for the user's root.
+  // One file however often it was published: the root, never the issuing CA.
   const std::vector<std::string> files = FolderEntries(trust);
   ASSERT_EQ(files.size(), 1u) << Joined();
   EXPECT_TRUE(
@@ -305,6 +330,10 @@ TEST_F(IdentityPublicationTest, MachineAnchorsAndRelocatedStoresReachOnlyTheTarg
   EXPECT_EQ(X509_cmp(anchors[0].get(), ca.Root()), 0);
   EXPECT_TRUE(fs::exists(marker));
   EXPECT_TRUE(Reported("published: ", trust + "/" + files[0])) << Joined();
+  // Relocated machine stores alone never reach a system trust.
+  ASSERT_TRUE(Enroll(EnrollmentContext::Machine, "Machine Name")) << Joined();
+  EXPECT_TRUE(Reported("skipped: ", "system trust for Enrollment Test Root (machine Root)"))
+      << Joined();
 
   // The machine's identity is kept for root alone.
   ASSERT_TRUE(Enroll(EnrollmentContext::Machine, "Machine Name")) << Joined();
