@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -52,7 +53,7 @@ class Pipe {
   std::array<int, 2> ends_{-1, -1};
 };
 
-// The environment of this process with the given variables set on top.
+// The environment of this process with the given variables set on top (the last of a name wins).
 std::vector<std::string> ChildEnvironment(
     const std::vector<std::pair<std::string, std::string>>& overrides) {
   std::vector<std::string> entries;
@@ -64,7 +65,12 @@ std::vector<std::string> ChildEnvironment(
     }
     if (!replaced) entries.push_back(text);
   }
-  for (const auto& [name, value] : overrides) entries.push_back(name + "=" + value);
+  // A later override of a name replaces an earlier one.
+  for (auto it = overrides.begin(); it != overrides.end(); ++it) {
+    const auto later = std::find_if(it + 1, overrides.end(),
+                                    [&it](const auto& other) { return other.first == it->first; });
+    if (later == overrides.end()) entries.push_back(it->first + "=" + it->second);
+  }
   return entries;
 }
 

@@ -179,5 +179,72 @@ TEST_F(SecurityTest, KeysAndTheirFoldersAreClosedToOthersAndTheCodeIsNeverWritte
   }
 }
 
+TEST_F(SecurityTest, PrivilegedRunsIgnoreWhatOtherUsersCanChange) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, as CI runs";
+  ASSERT_TRUE(StartServer({"--code", "ROOT-1", "--code", "ROOT-2", "--code", "ROOT-3", "--code",
+                           "ROOT-4", "--advance-mode", "--verdict-delay-ms", "0"}));
+  const ClientSite site = NewSite("root");
+  // A folder every user may write to, holding a command and a place that root would use.
+  const std::string open = folder.Path() + "/open";
+  const std::string marker = folder.Path() + "/ran";
+  ASSERT_TRUE(fs::create_directories(open));
+  fs::permissions(open, fs::perms::all);
+  {
+    std::ofstream script(open + "/update");
+    script << "#!/bin/sh\ntouch " << marker << "\n";
+  }
+  fs::permissions(open + "/update", fs::perms(0755));
+
+  // Commands and folders in it are refused, with no fallback, and nothing runs.
+  const EnrollOutcome commands = Enroll(site, "ROOT-1", {"--machine"},
+                                        {{"DIGITAL_ID_TRUST_COMMAND", open + "/update"},
+                                         {"DIGITAL_ID_SYSTEM_TRUST_DIR", folder.Path() + "/trust"},
+                                         {"DIGITAL_ID_UPDATE_CA_COMMAND", open + "/update"}});
+  EXPECT_EQ(commands.exitCode, 0) << commands.errors << Joined(commands.lines);
+  EXPECT_NE(commands.errors.find("failed: system trust for Example Root CA (machine Root): "
+                                 "DIGITAL_ID_UPDATE_CA_COMMAND: " +
+                                 open + " is writable by other users (unsafe override)"),
+            std::string::npos)
+      << commands.errors;
+  const EnrollOutcome trustFolder = Enroll(site, "ROOT-2", {"--machine"},
+                                           {{"DIGITAL_ID_TRUST_COMMAND", ""},
+                                            {"DIGITAL_ID_SYSTEM_TRUST_DIR", open + "/trust"},
+                                            {"DIGITAL_ID_UPDATE_CA_COMMAND", ""}});
+  EXPECT_EQ(trustFolder.exitCode, 0) << trustFolder.errors;
+  EXPECT_NE(trustFolder.errors.find("(unsafe override)"), std::string::npos) << trustFolder.errors;
+  const bool realStoresExisted = fs::exists("/var/lib/digital-id");
+  const EnrollOutcome stores =
+      Enroll(site, "ROOT-3", {"--machine"}, {{"DIGITAL_ID_MACHINE_STORES", open + "/machine"}});
+  EXPECT_EQ(stores.exitCode, 1) << Joined(stores.lines);
+  EXPECT_NE(stores.errors.find("DIGITAL_ID_MACHINE_STORES ignored: " + open +
+                               " is writable by other users (unsafe override)"),
+            std::string::npos)
+      << stores.errors;
+  EXPECT_EQ(fs::exists("/var/lib/digital-id"), realStoresExisted);
+  EXPECT_FALSE(fs::exists(marker));
+  EXPECT_FALSE(fs::exists(folder.Path() + "/trust"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 1);
+
+  // A settings file that others may write reads as missing: --machine is then a usage error.
+  fs::permissions(site.Settings(), fs::perms(0666));
+  const EnrollOutcome settings = Enroll(site, "ROOT-4", {"--machine"});
+  EXPECT_EQ(settings.exitCode, 2) << Joined(settings.lines);
+  EXPECT_NE(settings.errors.find("settings file " + site.Settings() +
+                                 " ignored: " + site.Settings() + " is writable by other users"),
+            std::string::npos)
+      << settings.errors;
+  EXPECT_FALSE(HasEvent("request ROOT-4")) << EventText();
+  fs::permissions(site.Settings(), fs::perms(0644));
+
+  // A user's home kept by sudo -E: nothing is written below it.
+  const std::string home = folder.Path() + "/someone";
+  ASSERT_TRUE(fs::create_directories(home));
+  ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+  const EnrollOutcome user = Enroll(site, "ROOT-4", {}, {{"HOME", home}, {"XDG_DATA_HOME", ""}});
+  EXPECT_EQ(user.exitCode, 1) << Joined(user.lines);
+  EXPECT_NE(user.errors.find(home + " does not belong to root"), std::string::npos) << user.errors;
+  EXPECT_TRUE(fs::is_empty(home));
+}
+
 }  // namespace
 }  // namespace digital_id::end_to_end
