@@ -84,14 +84,20 @@ bool DownloadMatchesPin(const AnchorParameters& parameters, const Certificate& d
       Services().certificates->Thumbprint(ThumbprintAlgorithm::Sha256, downloaded);
   // A digest that cannot be computed matches nothing.
   if (pin.digest && received.size() == kPinDigestBytes && received == *pin.digest) return true;
-  const std::string expected =
-      pin.digest ? HexDigits(*pin.digest)
-                 : "\"" + Utf16ToUtf8(pin.written) + "\" (not a SHA-256 digest of 64 hex digits)";
-  Services().windows->ShowNotice(
-      Utf16ToUtf8(parameters.pinKey.name) + " does not match the downloaded " +
-      std::string(parameters.pinnedName) + ": expected " + expected + ", received " +
-      (received.empty() ? std::string("no digest (it could not be computed)")
-                        : HexDigits(received)));
+  // Built by appending: chains of operator+ trip a false -Wrestrict of some GCC versions.
+  std::string line = Utf16ToUtf8(parameters.pinKey.name);
+  line.append(" does not match the downloaded ").append(parameters.pinnedName);
+  line.append(": expected ");
+  if (pin.digest) {
+    line.append(HexDigits(*pin.digest));
+  } else {
+    line.append("\"").append(Utf16ToUtf8(pin.written));
+    line.append("\" (not a SHA-256 digest of 64 hex digits)");
+  }
+  line.append(", received ");
+  line.append(received.empty() ? std::string("no digest (it could not be computed)")
+                               : HexDigits(received));
+  Services().windows->ShowNotice(line);
   return false;
 }
 
