@@ -128,6 +128,12 @@ class WindowSystem {
   virtual std::optional<std::string> ClipboardText() = 0;
   // Posts the quit message with the given exit code.
   virtual void PostQuit(int exitCode) = 0;
+
+  // A line for whoever runs the program that says more than the two text lines can, such as
+  // which pinned digest a downloaded anchor failed (one line of UTF-8, no line end). Not one of
+  // the window's texts: the console front end prints it on standard error; a window has nowhere
+  // to put it, so by default it is dropped. May be called from the worker thread.
+  virtual void ShowNotice(const std::string& /*line*/) {}
 };
 
 }  // namespace digital_id

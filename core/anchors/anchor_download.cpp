@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/anchors/anchor_pin.h"
 #include "core/shell/app_state.h"
 #include "core/shell/settings.h"
 #include "core/shell/status_lines.h"
@@ -74,6 +75,11 @@ StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) 
     const std::uint32_t timeout = NumberFromText(ReadSetting(keys::kDownloadTimeout));
     if (RunDownloadThread(context, timeout) && context.stream) {
       certificate = CertificateFromStream(*context.stream);
+    }
+    // A download that its pin does not name is no anchor: it fails like unusable content, so
+    // no store is opened and no connection is made with it.
+    if (certificate && !DownloadMatchesPin(parameters, *certificate)) {
+      certificate.reset();
     }
   } catch (...) {
     certificate.reset();

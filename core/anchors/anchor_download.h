@@ -30,8 +30,9 @@ struct DownloadContext {
 // result kEAbort).
 std::uint32_t DownloadThreadProc(DownloadContext& context);
 
-// Downloads the anchor of a kind from its configured address into certificate; on every failure
-// the certificate is null and the run ends with the kind's download failure texts.
+// Downloads the anchor of a kind from its configured address into certificate and holds it to
+// the kind's pin when one is set; on every failure (a mismatch included) the certificate is null
+// and the run ends with the kind's download failure texts.
 StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
 
 }  // namespace digital_id

@@ -15,6 +15,8 @@ struct AnchorParameters {
   std::u16string_view storeName;  // system store the anchor lives in
   SettingKey sha256UrlKey;        // download address in SHA-256 mode
   SettingKey sha1UrlKey;          // download address otherwise
+  SettingKey pinKey;              // SHA-256 digest the download must have, when set
+  std::string_view pinnedName;    // what the pin names, in a notice ("root certificate")
   TextPair downloadingText;       // status while downloading
   TextPair downloadFailedText;    // detail when the download failed
   TextPair checkingText;          // status while checking the stored copy

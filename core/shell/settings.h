@@ -34,6 +34,10 @@ inline constexpr SettingKey kCaTcpPortSha1{u"CATCPPortSHA1", 6};
 inline constexpr SettingKey kConnectionTimeout{u"ConnectionTimeout", 10};
 inline constexpr SettingKey kCaFeCertNameSha256{u"CAFECertNameSHA256", 128};
 inline constexpr SettingKey kCaFeCertNameSha1{u"CAFECertNameSHA1", 128};
+// Optional SHA-256 pins of the two anchors (hex, as openssl prints a fingerprint); the same in
+// both modes. Room for the whole line openssl prints, label and colons included.
+inline constexpr SettingKey kCaThumbprint{u"CAThumbprint", 256};
+inline constexpr SettingKey kRootCaThumbprint{u"ROOTCAThumbprint", 256};
 }  // namespace keys
 
 // The section every key lives in.

@@ -7,7 +7,7 @@ namespace digital_id {
 // The two output streams of the console program.
 enum class ConsoleStream {
   Output,  // standard output: the status and detail lines, --help
-  Errors,  // standard error: usage errors
+  Errors,  // standard error: usage errors, notices of the core
 };
 
 // Writes UTF-8 text to a stream of the console program; everything it prints goes through here.

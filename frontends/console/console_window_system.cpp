@@ -78,6 +78,11 @@ void ConsoleWindowSystem::PostQuit(int exitCode) {
   exitCode_ = exitCode;
 }
 
+void ConsoleWindowSystem::ShowNotice(const std::string& line) {
+  std::lock_guard guard(lock_);
+  PrintText(ConsoleStream::Errors, "digital-id-enroll: " + line + "\n");
+}
+
 ConsoleWindowSystem::Control* ConsoleWindowSystem::Find(WindowHandle handle) {
   for (const auto& c : controls_) {
     if (c.get() == handle) return c.get();

@@ -11,7 +11,7 @@ namespace digital_id {
 // The window system of the command-line front end: controls exist only in memory, and every
 // text set on the status line or the detail line is printed at once on standard output as
 // "status: TEXT" or "detail: TEXT" (through PrintText; a line feed inside a text is printed as
-// the two characters \n).
+// the two characters \n). Notices of the core go to standard error.
 class ConsoleWindowSystem : public WindowSystem {
  public:
   void RegisterMainWindowClass(void* /*instance*/) override {}
@@ -26,6 +26,8 @@ class ConsoleWindowSystem : public WindowSystem {
   bool IsChecked(WindowHandle radio) override;
   std::optional<std::string> ClipboardText() override { return std::nullopt; }
   void PostQuit(int exitCode) override;
+  // Prints "digital-id-enroll: LINE" on standard error.
+  void ShowNotice(const std::string& line) override;
 
  private:
   struct Control {

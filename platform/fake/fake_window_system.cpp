@@ -81,6 +81,11 @@ void FakeWindowSystem::PostQuit(int exitCode) {
   quit_ = exitCode;
 }
 
+void FakeWindowSystem::ShowNotice(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  notices_.push_back(line);
+}
+
 MainWindowDescription FakeWindowSystem::Window() const {
   std::lock_guard lock(mutex_);
   return window_;
@@ -137,6 +142,11 @@ std::vector<std::u16string> FakeWindowSystem::TextsShownOn(WindowHandle control)
 std::optional<int> FakeWindowSystem::PostedQuit() const {
   std::lock_guard lock(mutex_);
   return quit_;
+}
+
+std::vector<std::string> FakeWindowSystem::Notices() const {
+  std::lock_guard lock(mutex_);
+  return notices_;
 }
 
 void FakeWindowSystem::Type(WindowHandle control, const std::u16string& text) {

@@ -44,6 +44,7 @@ class FakeWindowSystem : public WindowSystem {
   bool IsChecked(WindowHandle radio) override;
   std::optional<std::string> ClipboardText() override;
   void PostQuit(int exitCode) override;
+  void ShowNotice(const std::string& line) override;
 
   // Test controls.
   bool failCreateWindow = false;         // CreateMainWindow answers false
@@ -66,6 +67,8 @@ class FakeWindowSystem : public WindowSystem {
   // Texts each line showed, in order, for the status line or detail line.
   std::vector<std::u16string> TextsShownOn(WindowHandle control) const;
   std::optional<int> PostedQuit() const;
+  // The notice lines the core handed over, in order.
+  std::vector<std::string> Notices() const;
 
   // What a user does, handed to the core's events as the platform would.
   // Sets a control's text, kept to an edit box's limit.
@@ -95,6 +98,7 @@ class FakeWindowSystem : public WindowSystem {
   WindowEvents* delegate_ = nullptr;
   bool classRegistered_ = false;
   std::optional<int> quit_;
+  std::vector<std::string> notices_;
 };
 
 }  // namespace digital_id::fake

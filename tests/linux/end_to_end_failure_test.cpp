@@ -1,9 +1,11 @@
 // End-to-end runs of digital-id-enroll that end before a verdict: a server that cannot be
-// trusted or reached, anchors that cannot be downloaded, and usage errors.
+// trusted or reached, anchors that cannot be downloaded or do not match their pins, and usage
+// errors.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <future>
 
 #include "end_to_end_support.h"
@@ -108,6 +110,60 @@ TEST_F(EndToEndFailureTest, AnchorDownloadFailuresStopTheRun) {
   for (const ClientSite* site : {&missingSite, &pemSite, &stallSite}) {
     EXPECT_TRUE(FilesWithExtension(site->Store("CA")).empty());
   }
+}
+
+// The value of key in an INI file, without colons; empty when the key is missing.
+std::string PinWithoutColons(const std::string& file, const std::string& key) {
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(key + "=", 0) != 0) continue;
+    std::string value = line.substr(key.size() + 1);
+    value.erase(std::remove(value.begin(), value.end(), ':'), value.end());
+    return value;
+  }
+  return {};
+}
+
+TEST_F(EndToEndFailureTest, WrongRootPinStopsAtTheRootDownloadAndChangesNoStore) {
+  ASSERT_TRUE(StartServer({"--code", "PINNED-1", "--code", "PINNED-2"}));
+  const ClientSite site = NewSite("client");
+  // The pins the server wrote are right: the run issues and fills the stores.
+  const EnrollOutcome first = Enroll(site, "PINNED-1");
+  ASSERT_EQ(first.exitCode, 0) << Joined(first.lines) << first.errors;
+  ASSERT_TRUE(WaitForClosed("PINNED-1"));
+  const std::string caPin = PinWithoutColons(site.Settings(), "CAThumbprint");
+  const std::string rootPin = PinWithoutColons(site.Settings(), "ROOTCAThumbprint");
+  ASSERT_EQ(caPin.size(), 64u);
+  ASSERT_EQ(rootPin.size(), 64u);
+  const auto storeFiles = [&site] {
+    std::vector<std::vector<std::string>> files;
+    for (const char* store : {"CA", "Root", "My", "REQUEST"}) {
+      files.push_back(FilesWithExtension(site.Store(store)));
+    }
+    return files;
+  };
+  const auto before = storeFiles();
+  const std::size_t eventsBefore = server->Events().size();
+
+  // The root's pin now names another certificate (the CA): the real root no longer passes.
+  ASSERT_TRUE(SetIniValue(site.Settings(), "ROOTCAThumbprint", caPin));
+  const EnrollOutcome pinned = Enroll(site, "PINNED-2");
+  EXPECT_EQ(pinned.exitCode, 1);
+  EXPECT_EQ(LastTwo(pinned.lines),
+            (std::vector<std::string>{"status: Root certificate downloading.",
+                                      "detail: Root certificate download failed."}))
+      << Joined(pinned.lines);
+  EXPECT_EQ(pinned.errors,
+            "digital-id-enroll: ROOTCAThumbprint does not match the downloaded root certificate: "
+            "expected " +
+                caPin + ", received " + rootPin + "\n");
+  EXPECT_EQ(storeFiles(), before);
+  // Both anchors were fetched and nothing else: no TLS connection, the code never went out.
+  const std::vector<std::string> events = server->Events();
+  EXPECT_EQ(std::vector<std::string>(events.begin() + static_cast<std::ptrdiff_t>(eventsBefore),
+                                     events.end()),
+            (std::vector<std::string>{"http /ca.der 200", "http /root.der 200"}))
+      << EventText();
 }
 
 TEST_F(EndToEndFailureTest, UsageErrorsAndInvalidCodesNeverReachTheServer) {

@@ -31,6 +31,8 @@ const std::vector<std::string> kHandshakeFailure = {"status: Certificate authent
                                                     "detail: Bad server certificate encountered."};
 const std::vector<std::string> kCaDownloadFailed = {"status: CA certificate downloading.",
                                                     "detail: CA certificate download failed."};
+const std::vector<std::string> kRootDownloadFailed = {"status: Root certificate downloading.",
+                                                      "detail: Root certificate download failed."};
 
 // What one case must end with.
 struct Expected {
@@ -177,18 +179,24 @@ TEST_F(FaultInjectionTest, StallsAndClosedConnectionsAtEveryStepEndTheRunAndLose
 
 TEST_F(FaultInjectionTest, SlowStalledHugeAndOutdatedAnchorDownloads) {
   std::vector<FaultCase> cases;
-  const auto anchorCase = [&cases](const std::string& fault, const std::string& timeout) {
-    FaultCase made = ExchangeCase(fault, fault);
+  // The outdated copies differ from the demo PKI's anchors that the pins name: those cases run
+  // unpinned, to show what an unpinned client installs, and once pinned, where the copy is
+  // refused at its download.
+  const auto anchorCase = [&cases](const std::string& name, const std::string& fault,
+                                   const std::string& timeout, bool pinned) {
+    FaultCase made = ExchangeCase(name, fault);
+    if (!pinned) made.serverArguments.push_back("--no-pins");
     made.settings.emplace_back("DownloadTimeout", timeout);
     cases.push_back(std::move(made));
   };
-  anchorCase("slow-body", "8000");
-  anchorCase("stalled-body", "1000");
-  anchorCase("huge-body", "8000");
-  anchorCase("expired-ca", "8000");
-  anchorCase("not-yet-valid-ca", "8000");
-  anchorCase("expired-root", "8000");
-  anchorCase("not-yet-valid-root", "8000");
+  anchorCase("slow-body", "slow-body", "8000", true);
+  anchorCase("stalled-body", "stalled-body", "1000", true);
+  anchorCase("huge-body", "huge-body", "8000", true);
+  for (const char* fault :
+       {"expired-ca", "not-yet-valid-ca", "expired-root", "not-yet-valid-root"}) {
+    anchorCase(fault, fault, "8000", false);
+  }
+  anchorCase("expired-root-pinned", "expired-root", "8000", true);
   RunFaultCases(folder.Path(), cases);
 
   CheckCases(cases, {
@@ -199,7 +207,14 @@ TEST_F(FaultInjectionTest, SlowStalledHugeAndOutdatedAnchorDownloads) {
                         {"not-yet-valid-ca", 0, kInstalled, 1, 0},
                         {"expired-root", 1, kHandshakeFailure, 0, 0},
                         {"not-yet-valid-root", 1, kHandshakeFailure, 0, 0},
+                        {"expired-root-pinned", 1, kRootDownloadFailed, 0, 0},
                     });
+  // Pinned, the outdated root never reaches the store and the server is never contacted.
+  const FaultCase& pinned = CaseNamed(cases, "expired-root-pinned");
+  EXPECT_TRUE(FilesWithExtension(pinned.site.Store("Root")).empty());
+  EXPECT_EQ(pinned.server->Events(),
+            (std::vector<std::string>{"http /ca.der 200", "http /root.der 200"}))
+      << Joined(pinned.server->Events());
   // The outdated root was installed as downloaded; the handshake then refused the chain.
   for (const char* name : {"expired-root", "not-yet-valid-root"}) {
     const std::string root = CaseNamed(cases, name).site.Store("Root");

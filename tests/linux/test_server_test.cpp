@@ -1,12 +1,14 @@
 // Tests of digital-id-test-server, run as a child process on free loopback ports.
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 #include <openssl/x509v3.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <iomanip>
 #include <map>
 #include <sstream>
 
@@ -256,6 +258,22 @@ std::map<std::string, std::string> ReadIni(const std::string& path) {
   return values;
 }
 
+// The SHA-256 fingerprint of DER bytes in openssl's form: upper-case hex, a colon between bytes.
+std::string Fingerprint(const std::string& der) {
+  unsigned char digest[EVP_MAX_MD_SIZE] = {};
+  unsigned int length = 0;
+  if (der.empty() ||
+      EVP_Digest(der.data(), der.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+    return "no digest";
+  }
+  std::ostringstream text;
+  for (unsigned int i = 0; i < length; ++i) {
+    text << (i > 0 ? ":" : "") << std::uppercase << std::hex << std::setw(2) << std::setfill('0')
+         << static_cast<int>(digest[i]);
+  }
+  return text.str();
+}
+
 TEST_F(TestServerTest, WrittenSettingsFilePointsTheClientAtTheServer) {
   const std::string ini = folder.Path() + "/app.ini";
   auto server = Start({"--write-ini", ini, "--language", "FR", "--advance-mode"});
@@ -278,10 +296,15 @@ TEST_F(TestServerTest, WrittenSettingsFilePointsTheClientAtTheServer) {
   EXPECT_EQ(values["CATCPPortSHA1"], tls);
   EXPECT_EQ(values["CAFECertNameSHA256"], "127.0.0.1");
   EXPECT_EQ(values["CAFECertNameSHA1"], "127.0.0.1");
+  // The pins name the anchors the server serves.
+  EXPECT_EQ(values["CAThumbprint"], Fingerprint(HttpGet(server->HttpPort(), "/ca.der").body));
+  EXPECT_EQ(values["ROOTCAThumbprint"], Fingerprint(HttpGet(server->HttpPort(), "/root.der").body));
+  EXPECT_EQ(values["CAThumbprint"].size(), 95u);
   EXPECT_EQ(server->Stop(SIGTERM), 0);
 
-  auto english = Start({"--write-ini", ini, "--ini-host", "localhost"});
+  auto english = Start({"--write-ini", ini, "--ini-host", "localhost", "--no-pins"});
   values = ReadIni(ini);
+  EXPECT_EQ(values.count("CAThumbprint") + values.count("ROOTCAThumbprint"), 0u);
   EXPECT_EQ(values["Language"], "EN");
   EXPECT_EQ(values["AdvanceMode"], "FALSE");
   EXPECT_EQ(values["CAAddress"], "localhost");

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
+#include <optional>
 
 #include "anchor_test_support.h"
 #include "core/anchors/anchor_check.h"
+#include "core/anchors/anchor_pin.h"
+#include "core/enrollment/enrollment_run.h"
 
 namespace digital_id {
 namespace {
@@ -259,6 +264,149 @@ TEST_F(AnchorCheckTest, FailedDownloadKeepsThePreviousRootName) {
   EXPECT_EQ(Shown(CheckCaCertificate()), 0);
   EXPECT_EQ(App().anchorIssuerName.Get(), u"Earlier Root");
   EXPECT_EQ(fakes().certificates.OpenCount(kUser, u"CA"), 0);
+}
+
+// The two anchors' SHA-256 digests as the fakes compute them, in upper-case hex.
+struct AnchorDigests {
+  std::string ca;
+  std::string root;
+};
+
+// Hex with a colon between bytes, in lower case when asked: the forms a user may paste.
+std::u16string Pasted(const std::string& hex, bool lower, char separator = ':') {
+  std::u16string text;
+  for (std::size_t i = 0; i < hex.size(); ++i) {
+    if (i > 0 && i % 2 == 0) text += static_cast<char16_t>(separator);
+    text += static_cast<char16_t>(lower ? std::tolower(hex[i]) : hex[i]);
+  }
+  return text;
+}
+
+std::u16string Wide(const std::string& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+struct PinRow {
+  const char* name;
+  // The values of CAThumbprint and ROOTCAThumbprint; nullopt leaves the key out.
+  std::function<std::optional<std::u16string>(const AnchorDigests&)> caPin;
+  std::function<std::optional<std::u16string>(const AnchorDigests&)> rootPin;
+  bool sha1Mode;
+  std::optional<AnchorKind> refused;  // the kind whose download is refused; nullopt: none
+  // What the notice gives as expected: a digest's hex, or empty for a value that names none.
+  std::function<std::string(const AnchorDigests&)> expected;
+};
+
+class AnchorPinTest : public AnchorCheckTest {
+ protected:
+  // A whole run can reach the server: the code is sent unless an anchor stops the run first.
+  void PrepareRun() {
+    Prepare();
+    StoreBoth();
+    for (const auto* key : {u"CAFECertNameSHA256", u"CAFECertNameSHA1", u"CAAddress"}) {
+      fakes().profile.Set(key, u"ca.example.test");
+    }
+    for (const auto* key : {u"CATCPPortSHA256", u"CATCPPortSHA1"}) fakes().profile.Set(key, u"443");
+    fakes().profile.Set(u"ConnectionTimeout", u"5000");
+    fakes().profile.Set(u"CAIssuer", kIssuingName);
+    fakes().sockets.AddHost("ca.example.test", 0x0A0200C0);
+    fakes().tls.available = true;
+    fakes().tls.peerCertificate->issuer = kIssuingName;
+    fakes().windows.Type(App().codeEdit, u"PIN-CODE-1");
+  }
+  std::string DigestOf(bool root) {
+    const Bytes der = fake::EncodeFakeCertificate(AnchorData(root, Now()));
+    const CertificatePtr certificate = fakes().certificates.CreateFromDer(der.data(), der.size());
+    return HexDigits(fakes().certificates.Thumbprint(ThumbprintAlgorithm::Sha256, *certificate));
+  }
+};
+
+TEST_F(AnchorPinTest, DownloadsAreHeldToTheirPinsBeforeAnyStoreOrConnection) {
+  using Pin = std::optional<std::u16string>;
+  const auto none = [](const AnchorDigests&) { return Pin(); };
+  const auto caRight = [](const AnchorDigests& d) { return Pin(Pasted(d.ca, true)); };
+  const auto rootRight = [](const AnchorDigests& d) { return Pin(Pasted(d.root, true)); };
+  const auto nothing = [](const AnchorDigests&) { return std::string(); };
+  const std::vector<PinRow> rows{
+      {"no pins", none, none, false, std::nullopt, nothing},
+      {"empty and blank pins", [](const AnchorDigests&) { return Pin(u""); },
+       [](const AnchorDigests&) { return Pin(u"  "); }, false, std::nullopt, nothing},
+      {"right pins, lower case with colons", caRight, rootRight, false, std::nullopt, nothing},
+      {"right pins as openssl prints them, label included",
+       [](const AnchorDigests& d) { return Pin(u"sha256 Fingerprint=" + Pasted(d.ca, false)); },
+       [](const AnchorDigests& d) {
+         return Pin(u" SHA256 Fingerprint=" + Pasted(d.root, true, ' '));
+       },
+       false, std::nullopt, nothing},
+      {"right pins stay SHA-256 in SHA-1 mode", caRight, rootRight, true, std::nullopt, nothing},
+      {"wrong CA pin", [](const AnchorDigests& d) { return Pin(Wide(d.root)); }, rootRight, false,
+       AnchorKind::Ca, [](const AnchorDigests& d) { return d.root; }},
+      {"wrong root pin", caRight, [](const AnchorDigests& d) { return Pin(Wide(d.ca)); }, false,
+       AnchorKind::Root, [](const AnchorDigests& d) { return d.ca; }},
+      {"CA pin one digit short", [](const AnchorDigests& d) { return Pin(Wide(d.ca.substr(1))); },
+       none, false, AnchorKind::Ca, nothing},
+      {"root pin with a letter that is no hex digit", [](const AnchorDigests&) { return Pin(); },
+       [](const AnchorDigests& d) { return Pin(Wide(d.root.substr(0, 63) + "G")); }, false,
+       AnchorKind::Root, nothing},
+      {"root pin under another digest's label", none,
+       [](const AnchorDigests& d) { return Pin(u"sha1 Fingerprint=" + Wide(d.root)); }, false,
+       AnchorKind::Root, nothing},
+  };
+  for (const PinRow& row : rows) {
+    for (bool french : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (french ? " (French)" : ""));
+      Reset();
+      PrepareRun();
+      if (french) SetFrench();
+      if (row.sha1Mode) App().isPostXp = 0;
+      const AnchorDigests digests{DigestOf(false), DigestOf(true)};
+      if (const Pin pin = row.caPin(digests)) fakes().profile.Set(u"CAThumbprint", *pin);
+      if (const Pin pin = row.rootPin(digests)) fakes().profile.Set(u"ROOTCAThumbprint", *pin);
+      const int addsBefore = fakes().certificates.AddCount();
+
+      RunEnrollment();
+
+      const std::vector<std::string> sent = fakes().tls.SentMessages();
+      const bool codeSent = std::any_of(sent.begin(), sent.end(), [](const std::string& m) {
+        return m.find("PIN-CODE-1") != std::string::npos;
+      });
+      if (!row.refused) {
+        EXPECT_TRUE(codeSent);
+        EXPECT_TRUE(fakes().windows.Notices().empty());
+        continue;
+      }
+      const bool root = *row.refused == AnchorKind::Root;
+      EXPECT_EQ(Status(), root ? (french ? u"Téléchargement du certificat racine."
+                                         : u"Root certificate downloading.")
+                               : (french ? u"Téléchargement du certificat de l'AC."
+                                         : u"CA certificate downloading."));
+      EXPECT_EQ(Detail(), root ? (french ? u"Échec du téléchargement du certificat racine."
+                                         : u"Root certificate download failed.")
+                               : (french ? u"Échec du téléchargement du certificat de l'AC."
+                                         : u"CA certificate download failed."));
+      // Nothing added, the refused kind's store never opened, the server never reached.
+      EXPECT_EQ(fakes().certificates.AddCount(), addsBefore);
+      EXPECT_EQ(fakes().certificates.OpenCount(kUser, root ? u"Root" : u"CA"), 0);
+      EXPECT_EQ(fakes().downloads.Requests().size(), root ? 2u : 1u);
+      EXPECT_EQ(fakes().sockets.Startups(), 0);
+      EXPECT_EQ(fakes().sockets.SocketsCreated(), 0);
+      EXPECT_EQ(fakes().tls.SessionsCreated(), 0);
+      EXPECT_FALSE(codeSent);
+      // One notice names the setting and both digests.
+      const std::vector<std::string> notices = fakes().windows.Notices();
+      ASSERT_EQ(notices.size(), 1u);
+      const std::string expected = row.expected(digests);
+      const std::string head =
+          root ? "ROOTCAThumbprint does not match the downloaded root certificate: expected "
+               : "CAThumbprint does not match the downloaded CA certificate: expected ";
+      EXPECT_EQ(notices[0].rfind(head + expected, 0), 0u) << notices[0];
+      if (expected.empty()) {
+        EXPECT_NE(notices[0].find("(not a SHA-256 digest of 64 hex digits)"), std::string::npos);
+      }
+      const std::string received = ", received " + (root ? digests.root : digests.ca);
+      EXPECT_TRUE(notices[0].ends_with(received)) << notices[0];
+    }
+  }
 }
 
 }  // namespace

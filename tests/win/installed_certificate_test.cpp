@@ -2,9 +2,11 @@
 // by scripts/test-wine after each successful console enrollment: the issued certificates are in
 // My of the context, named after the identity and joined to their private keys, no request of
 // theirs is still pending, and the root is not left in CA; and one of them authenticates the
-// client to a TLS server that demands a client certificate.
+// client to a TLS server that demands a client certificate. After a run whose root failed its
+// pin, that root is in no store.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,20 @@ TEST(InstalledCertificate, AuthenticatesTheClientToATlsServerThatDemandsACertifi
   EXPECT_EQ(shownDer, std::vector<BYTE>(certificate->pbCertEncoded,
                                         certificate->pbCertEncoded + certificate->cbCertEncoded))
       << "the server saw another certificate";
+}
+
+TEST(InstalledCertificate, RefusedRootIsInNoStore) {
+  // A root whose download failed its ROOTCAThumbprint pin, as the server served it.
+  const std::wstring file = Environment(L"DIGITAL_ID_WINE_REFUSED_ROOT");
+  if (file.empty()) GTEST_SKIP() << "run by scripts/test-wine after a run with a refused root";
+  const std::vector<BYTE> der = wine_test::ReadFileBytes(file);
+  ASSERT_FALSE(der.empty());
+  for (const DWORD location : {CERT_SYSTEM_STORE_CURRENT_USER, CERT_SYSTEM_STORE_LOCAL_MACHINE}) {
+    for (const wchar_t* store : {L"Root", L"CA", L"My"}) {
+      EXPECT_FALSE(wine_test::StoreHolds(location, store, der))
+          << "the refused root is in " << std::string(store, store + std::wcslen(store));
+    }
+  }
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ std::string RenderAppIni(const ClientSettings& settings) {
   add("CATCPPortSHA1", tlsPort);
   add("CAFECertNameSHA256", settings.host);
   add("CAFECertNameSHA1", settings.host);
+  // The anchors come over plain HTTP: the pins are what makes a planted copy fail.
+  if (!settings.caPin.empty()) add("CAThumbprint", settings.caPin);
+  if (!settings.rootPin.empty()) add("ROOTCAThumbprint", settings.rootPin);
   return text;
 }
 

@@ -1,8 +1,10 @@
 // digital-id-test-server: a local issuing server for the demo and the end-to-end tests. It makes
 // (or reloads) a demo PKI, serves the anchors over HTTP, runs the issuance exchange over TLS 1.2,
 // and stops cleanly on SIGINT or SIGTERM.
+#include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rand.h>
+#include <openssl/x509.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -41,6 +43,22 @@ std::string DerOf(X509* certificate) {
   auto* out = reinterpret_cast<unsigned char*>(der.data());
   i2d_X509(certificate, &out);
   return der;
+}
+
+// The SHA-256 fingerprint of a certificate's DER as openssl x509 -fingerprint prints it
+// ("AB:CD:..."), so the written app.ini shows the form a user pastes; empty on failure.
+std::string Sha256Fingerprint(X509* certificate) {
+  unsigned char digest[EVP_MAX_MD_SIZE] = {};
+  unsigned int length = 0;
+  if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1) return {};
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned int i = 0; i < length; ++i) {
+    if (i > 0) text += ':';
+    text += kDigits[digest[i] >> 4];
+    text += kDigits[digest[i] & 0x0F];
+  }
+  return text;
 }
 
 std::string PemOf(X509* certificate) {
@@ -203,6 +221,11 @@ int Run(const ServerOptions& options) {
     settings.host = options.iniHost;
     settings.httpPort = httpPort;
     settings.tlsPort = tlsPort;
+    if (options.writePins) {
+      // The demo PKI's own anchors: a fault that serves another copy of one fails its pin.
+      settings.caPin = Sha256Fingerprint(pki->issuingCa.certificate.get());
+      settings.rootPin = Sha256Fingerprint(pki->root.certificate.get());
+    }
     if (!WriteFileAtomically(options.iniPath, RenderAppIni(settings), 0644, error)) {
       log.Note(error);
       return 1;

@@ -63,6 +63,8 @@ std::string UsageText() {
          "  --write-ini PATH       write an app.ini pointing at this server\n"
          "  --language LANG        Language in that app.ini (default EN)\n"
          "  --advance-mode         AdvanceMode=TRUE in that app.ini\n"
+         "  --no-pins              leave CAThumbprint and ROOTCAThumbprint (the SHA-256\n"
+         "                         fingerprints of the demo CA and root) out of that app.ini\n"
          "  --ini-host HOST        CAAddress and server name in that app.ini (default 127.0.0.1)\n"
          "  --events FILE          append one line per event to FILE\n"
          "  --verdict-delay-ms N   pause between SRVACK; and the verdict (default 1000)\n"
@@ -87,6 +89,10 @@ ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::st
     }
     if (name == "--advance-mode") {
       options.advanceMode = true;
+      continue;
+    }
+    if (name == "--no-pins") {
+      options.writePins = false;
       continue;
     }
     if (i + 1 >= argc) {

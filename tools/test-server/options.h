@@ -34,6 +34,7 @@ struct ServerOptions {
   std::string iniPath;                           // --write-ini
   std::string language = "EN";                   // --language
   bool advanceMode = false;                      // --advance-mode
+  bool writePins = true;                         // the anchor pins in app.ini (--no-pins: none)
   std::string iniHost = "127.0.0.1";             // --ini-host
   std::string eventsPath;                        // --events
   std::chrono::milliseconds verdictDelay{1000};  // --verdict-delay-ms
