@@ -84,10 +84,12 @@ std::unique_ptr<FileCertStore> FileCertStore::Open(StoreLocation location,
   }
   auto store =
       std::make_unique<FileCertStore>(StoreFolder(folder), MachineFallbacks(location, *folderName));
-  if (store->HoldsPendingKeys()) {
-    store->folder_.Tidy();
-  } else {
-    store->folder_.Tidy(kKeyExtension, kCertificateExtension);
+  // A folder that stays locked (another process holding it) is a store that cannot be opened.
+  const bool tidied = store->HoldsPendingKeys()
+                          ? store->folder_.Tidy()
+                          : store->folder_.Tidy(kKeyExtension, kCertificateExtension);
+  if (!tidied) {
+    return nullptr;
   }
   return store;
 }

@@ -43,7 +43,8 @@ struct StoredKey {
 class FileCertStore : public CertStore {
  public:
   // Opens the named store at the location, creating its folder and tidying what interrupted
-  // writes left; null when the folder cannot be created or the user may not write to it.
+  // writes left; null when the folder cannot be created, the user may not write to it or its
+  // lock stays taken by another process.
   static std::unique_ptr<FileCertStore> Open(StoreLocation location, const std::u16string& name);
   // A store over an existing folder; lookups go on, read-only, in the folders of fallbacks.
   explicit FileCertStore(StoreFolder folder, std::vector<StoreFolder> fallbacks = {});

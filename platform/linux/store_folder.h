@@ -46,7 +46,8 @@ class StoreFolder {
   // Under the folder's lock, removes the temporary files of writes that died, and every entry
   // file with extension lone whose twin with extension required is missing (the first half of
   // an entry whose writer died before the second). Empty extensions tidy temporaries only.
-  void Tidy(std::string_view lone = {}, std::string_view required = {}) const;
+  // False when the lock could not be taken (nothing was tidied).
+  bool Tidy(std::string_view lone = {}, std::string_view required = {}) const;
 
  private:
   // The stem after the highest sequence number in use.
