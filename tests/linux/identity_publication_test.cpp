@@ -1,7 +1,7 @@
 // Publication of installed identities and anchors for other programs: the identity files, the
 // NSS databases of the user (read back with certutil), the PKCS #12 export (read back with
-// openssl), the machine's system trust through its overrides, and failures that never turn an
-// installation into a failure.
+// openssl and imported with pk12util), the machine's system trust through its overrides, and
+// failures that never turn an installation into a failure.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -256,8 +256,26 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   EXPECT_EQ(status, 0) << info;
   EXPECT_NE(info.find("MAC: sha256"), std::string::npos) << info;
   EXPECT_EQ(Occurrences(info, "PBES2, PBKDF2, AES-256-CBC"), 2u) << info;
+  EXPECT_EQ(Occurrences(info, "PRF hmacWithSHA256"), 2u) << info;
   EXPECT_EQ(info.find("RC2"), std::string::npos) << info;
   EXPECT_EQ(info.find("3DES"), std::string::npos) << info;
+  // Both encryptions and the MAC: at least 600,000 iterations each.
+  const std::regex iteration("Iteration ([0-9]+)");
+  std::size_t counted = 0;
+  for (std::sregex_iterator it(info.begin(), info.end(), iteration), end; it != end; ++it) {
+    EXPECT_GE(std::stoul((*it)[1].str()), 600000u) << info;
+    ++counted;
+  }
+  EXPECT_EQ(counted, 3u) << info;
+  // NSS imports it with the passphrase, key included, and refuses a wrong one.
+  const std::string database = environment.Root() + "/p12db";
+  fs::create_directories(database);
+  ASSERT_EQ(RunCommand("certutil -N --empty-password -d sql:" + database + " 2>&1").first, 0);
+  const std::string import = "pk12util -i " + file + " -d sql:" + database + " -W ";
+  EXPECT_NE(RunCommand(import + "'wrong' 2>&1").first, 0);
+  const auto [imported, importOutput] = RunCommand(import + "'pass phrase' 2>&1");
+  EXPECT_EQ(imported, 0) << importOutput;
+  EXPECT_NE(Certutil("-K", database).find("Newest"), std::string::npos);
 
   // The newest certificate, the key that fits it and the chain up to the root.
   BioPtr in(BIO_new_file(file.c_str(), "rb"));
