@@ -295,6 +295,27 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   sk_X509_pop_free(authorities, X509_free);
 }
 
+TEST_F(IdentityPublicationTest, ControlCharactersOfANameAreEscapedInTheReportAndItsLog) {
+  // A name that would forge a log entry of its own, clear a terminal and set its colour (CSI as
+  // ESC [ and as the C1 character U+009B), with a backslash that must not pass for an escape.
+  ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
+  ASSERT_TRUE(Enroll(EnrollmentContext::User,
+                     "Evil\nfailed: forged\x1b[2J\xc2\x9b"
+                     "31m\x7f\\x0a"))
+      << Joined();
+  const std::string shown = "Evil\\x0afailed: forged\\x1b[2J\\u{9b}31m\\x7f\\\\x0a";
+  EXPECT_TRUE(Reported("published: ", "identity files for " + shown + ": ")) << Joined();
+  const std::string log = ReadFile(environment.UserData() + "/publish.log");
+  ASSERT_FALSE(lines.empty());
+  // One line of the log per entry, each the entry after its time stamp.
+  EXPECT_EQ(Occurrences(log, "\n"), lines.size()) << log;
+  EXPECT_NE(log.find(" published: identity files for " + shown + ": "), std::string::npos) << log;
+  for (const std::string& text : {log, Joined()}) {
+    EXPECT_EQ(text.find_first_of(std::string("\x1b\x7f\r\0", 4)), std::string::npos) << text;
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos) << text;
+  }
+}
+
 TEST_F(IdentityPublicationTest, MachineAnchorsAndRelocatedStoresReachOnlyTheTargetsNamedForThem) {
   // Relocated machine stores alone never reach a system trust.
   ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
