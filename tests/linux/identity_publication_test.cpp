@@ -74,7 +74,7 @@ class ParentLockHolder {
       lock.l_type = F_WRLCK;
       lock.l_whence = SEEK_SET;
       const char held = fd >= 0 && ::fcntl(fd, F_SETLKW, &lock) == 0 ? 1 : 0;
-      static_cast<void>(::write(ends[1], &held, 1));
+      if (::write(ends[1], &held, 1) != 1) ::_exit(1);  // the parent then sees no lock held
       ::pause();
       ::_exit(0);
     }
