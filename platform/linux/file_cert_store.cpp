@@ -150,7 +150,7 @@ bool FileCertStore::Contains(const Bytes& encoded) const {
 }
 
 std::optional<std::string> FileCertStore::AddWithKey(const Certificate& certificate,
-                                                     const Bytes& keyPem) {
+                                                     const SecretBytes& keyPem) {
   // Only a well-formed certificate is stored, so every file of the store reads back.
   const auto checked = OpenSslCertificate::FromCertificate(certificate);
   if (!checked) {
@@ -165,7 +165,8 @@ std::optional<std::string> FileCertStore::AddWithKey(const Certificate& certific
   return folder_.AddEntry(CertificateTag(*checked), files);
 }
 
-std::optional<std::string> FileCertStore::AddKey(const std::string& tag, const Bytes& keyPem) {
+std::optional<std::string> FileCertStore::AddKey(const std::string& tag,
+                                                 const SecretBytes& keyPem) {
   if (keyPem.empty()) {
     return std::nullopt;
   }
@@ -183,7 +184,7 @@ std::vector<StoredKey> FileCertStore::Keys() const {
                                       stem + kCertificateExtension)) {
       continue;
     }
-    if (auto pem = folder_.Read(name); pem && !pem->empty()) {
+    if (auto pem = folder_.ReadSecret(name); pem && !pem->empty()) {
       keys.push_back({std::move(stem), std::move(*pem)});
     }
   }

@@ -26,7 +26,7 @@ struct CertificateStackDeleter {
 
 }  // namespace
 
-Pkcs12Export ExportNewestIdentityAsPkcs12(StoreLocation location, const std::string& passphrase,
+Pkcs12Export ExportNewestIdentityAsPkcs12(StoreLocation location, const SecretText& passphrase,
                                           const std::filesystem::path& file) {
   try {
     if (passphrase.empty()) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/secret_text.h"
 #include "platform/cert_store.h"
 
 namespace digital_id {
@@ -20,7 +21,7 @@ struct Pkcs12Export {
 // HMAC-SHA-256 MAC of as many iterations; no RC2 or 3DES is used.
 // The file gets mode 0600 and replaces an existing one in one step. Nothing is written on
 // failure.
-Pkcs12Export ExportNewestIdentityAsPkcs12(StoreLocation location, const std::string& passphrase,
+Pkcs12Export ExportNewestIdentityAsPkcs12(StoreLocation location, const SecretText& passphrase,
                                           const std::filesystem::path& file);
 
 }  // namespace digital_id

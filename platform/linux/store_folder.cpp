@@ -140,6 +140,10 @@ std::optional<Bytes> StoreFolder::Read(const std::string& name) const {
   return ReadWholeFile(path_ / name);
 }
 
+std::optional<SecretBytes> StoreFolder::ReadSecret(const std::string& name) const {
+  return ReadWholeSecretFile(path_ / name);
+}
+
 bool StoreFolder::Tidy(std::string_view lone, std::string_view required) const {
   const auto lock = FolderLock::Take(path_);
   if (!lock) {
