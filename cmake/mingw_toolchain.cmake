@@ -15,5 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# A bare Windows has no mingw runtime DLLs: link the runtime statically.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# A bare Windows has no mingw runtime DLLs: link the runtime statically. The programs are marked
+# for address space layout randomisation (DYNAMICBASE, with their relocations kept) and for data
+# execution prevention (NXCOMPAT), whatever the linker's default; scripts/check-imports checks
+# both marks.
+set(CMAKE_EXE_LINKER_FLAGS_INIT
+    "-static -static-libgcc -static-libstdc++ -Wl,--dynamicbase -Wl,--nxcompat")

@@ -13,9 +13,9 @@
 # What the checks leave, and why:
 # - lintian, warning initial-upload-closes-no-bugs: overridden in packaging/lintian-overrides
 #   (the package is not uploaded to Debian, so no bug asks for it).
-# - lintian, informational only: hardening-no-fortify-functions and hardening-no-bindnow (the
-#   whole project is built with the preset's flags; Debian's compiler already makes PIE), and
-#   binary-has-unneeded-section .comment (CPack strips with plain strip).
+# - lintian, informational only: binary-has-unneeded-section .comment (CPack strips with plain
+#   strip). No hardening-no-* tag may appear: the programs get Debian's hardening flags
+#   (cmake/hardening.cmake), and scripts/test-package also runs hardening-check on them.
 #   desktop-entry-lacks-keywords-entry concerns the desktop entry of the Qt front end.
 # - appstreamcli runs with --no-net: the home page and screenshot addresses below are not
 #   fetched, as the test machine reaches no web site. Fetched, they fail until the site exists.

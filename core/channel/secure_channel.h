@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/shell/localised_text.h"
 #include "core/shell/run_outcome.h"
@@ -45,7 +46,7 @@ StepEnd AuthenticateServer(SecureChannel& channel, Language language);
 
 // Sends one 8-bit message as one TLS record; goes on when sent, else ends the run with the send
 // failure texts.
-StepEnd SendSecureMessage(SecureChannel& channel, const std::string& message);
+StepEnd SendSecureMessage(SecureChannel& channel, std::string_view message);
 
 // Receives one TLS record and returns its content widened byte by byte with sign extension, up
 // to its first zero byte. Empty on failure; a receive error shows the receive failure texts.

@@ -8,7 +8,7 @@
 
 namespace digital_id {
 
-StepEnd SendSecureMessage(SecureChannel& channel, const std::string& message) {
+StepEnd SendSecureMessage(SecureChannel& channel, std::string_view message) {
   Language language = Language::English;
   try {
     language = ReadLanguage();

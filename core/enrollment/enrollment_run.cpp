@@ -1,5 +1,6 @@
 #include "core/enrollment/enrollment_run.h"
 
+#include "base/secret_text.h"
 #include "core/anchors/anchor_check.h"
 #include "core/enrollment/network_phase.h"
 #include "core/enrollment/secure_code.h"
@@ -26,7 +27,9 @@ RunOutcome Enroll() {
   app.lineColour = kColourDarkRed;
   const Language language = ReadLanguage();
 
-  const std::u16string code = Services().windows->GetText(app.codeEdit, kSecureCodeChars);
+  // The run's copy of the secure code is wiped when it is freed, and so is the window's answer.
+  const SecretU16Text code =
+      TakeSecret(Services().windows->GetText(app.codeEdit, kSecureCodeChars));
   if (code.empty()) {
     return RunOutcome{RunResult::CodeRejected, texts::kInvalidData, texts::kCodeEmpty, language};
   }

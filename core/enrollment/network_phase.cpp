@@ -22,7 +22,7 @@ constexpr const char* kClientAcknowledgement = "CLTACK;";
 
 // From connection to verdict over an open channel; the caller shuts the connection down on
 // every return.
-RunOutcome RunExchange(SecureChannel& channel, Language language, const std::u16string& secureCode,
+RunOutcome RunExchange(SecureChannel& channel, Language language, std::u16string_view secureCode,
                        const std::u16string& identityName) {
   Sockets& sockets = *Services().sockets;
   if (StepEnd end = ConnectToServer(channel)) {
@@ -37,7 +37,7 @@ RunOutcome RunExchange(SecureChannel& channel, Language language, const std::u16
   if (StepEnd end = AuthenticateServer(channel, language)) {
     return *end;
   }
-  std::string request;
+  SecretText request;  // holds the secure code
   if (StepEnd end = GenerateRequestMessage(secureCode, identityName, request)) {
     return *end;
   }
@@ -60,7 +60,7 @@ RunOutcome RunExchange(SecureChannel& channel, Language language, const std::u16
 
 }  // namespace
 
-RunOutcome RunNetworkPhase(Language language, const std::u16string& secureCode,
+RunOutcome RunNetworkPhase(Language language, std::u16string_view secureCode,
                            const std::u16string& identityName) {
   ShowStep(texts::kConnectingToServer, language);
   std::unique_ptr<TlsSession> session = Services().tls->NewSession();

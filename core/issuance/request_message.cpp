@@ -18,22 +18,32 @@ constexpr std::size_t kHeaderLength = 11;
 
 }  // namespace
 
-std::string AssembleRequestMessage(const std::u16string& secureCode,
-                                   const std::u16string& identityName,
-                                   const std::u16string& encodedRequest, bool sha256Mode) {
-  const std::u16string body = secureCode + u";" + identityName + u";" + encodedRequest + u";" +
-                              u"true" + u";" + (sha256Mode ? u"true" : u"false") + u";";
+SecretText AssembleRequestMessage(std::u16string_view secureCode,
+                                  const std::u16string& identityName,
+                                  const std::u16string& encodedRequest, bool sha256Mode) {
+  const std::u16string_view mode = sha256Mode ? u"true" : u"false";
+  SecretU16Text body;
+  body.reserve(secureCode.size() + identityName.size() + encodedRequest.size() + mode.size() + 9);
+  body.append(secureCode).append(u";").append(identityName).append(u";");
+  body.append(encodedRequest).append(u";true;").append(mode).append(u";");
   const std::size_t length = body.size() + kHeaderLength;
   if (length > kMaxRequestMessageLength) {
     return {};
   }
   char digits[8];
   std::snprintf(digits, sizeof digits, "%06zu", length);
-  return "REQ;" + std::string(digits) + ";" + Narrow(body);
+  SecretText message;
+  message.reserve(length);
+  message.append("REQ;").append(digits).append(";");
+  // One byte per UTF-16 code unit, its low eight bits, as Narrow does.
+  for (const char16_t c : body) {
+    message.push_back(static_cast<char>(static_cast<unsigned char>(c & 0xFF)));
+  }
+  return message;
 }
 
-StepEnd GenerateRequestMessage(const std::u16string& secureCode, const std::u16string& identityName,
-                               std::string& message) {
+StepEnd GenerateRequestMessage(std::u16string_view secureCode, const std::u16string& identityName,
+                               SecretText& message) {
   message.clear();
   Language language = Language::English;
   try {

@@ -14,11 +14,12 @@ int RunConsoleExport(const ConsoleOptions& options, const Pkcs12Exporter& export
               "the certificate manager exports the identity from the Personal store)\n");
     return 2;
   }
-  std::string line;
+  // The passphrase never leaves buffers that are wiped when freed.
+  SecretText line;
   if (!std::getline(std::cin, line)) {
     line.clear();
   }
-  const std::string passphrase = WithoutLineEnd(std::move(line));
+  const SecretText passphrase{WithoutLineEnd(line)};
   if (passphrase.empty()) {
     PrintText(ConsoleStream::Errors,
               "digital-id-enroll: the passphrase is empty: give the passphrase that protects the "

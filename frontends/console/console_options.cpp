@@ -62,14 +62,14 @@ const char* ConsoleUsage() {
          "failed), 2 on a usage error.\n";
 }
 
-std::string WithoutLineEnd(std::string line) {
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+std::string_view WithoutLineEnd(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
 }
 
-std::u16string SecureCodeFromLine(std::string line) {
-  return Utf8OrLatin1ToUtf16(WithoutLineEnd(std::move(line)));
+std::u16string SecureCodeFromLine(std::string_view line) {
+  return Utf8OrLatin1ToUtf16(WithoutLineEnd(line));
 }
 
 }  // namespace digital_id

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace digital_id {
 
@@ -21,10 +22,10 @@ std::optional<ConsoleOptions> ParseConsoleOptions(int argc, const char* const* a
 const char* ConsoleUsage();
 
 // One line of standard input without its line end ("\n" or "\r\n").
-std::string WithoutLineEnd(std::string line);
+std::string_view WithoutLineEnd(std::string_view line);
 
 // Turns one line of standard input into the secure code: the line end ("\n" or "\r\n") is not
 // part of it, anything else is; UTF-8 is decoded, other bytes are taken one character each.
-std::u16string SecureCodeFromLine(std::string line);
+std::u16string SecureCodeFromLine(std::string_view line);
 
 }  // namespace digital_id

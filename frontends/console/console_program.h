@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/secret_text.h"
 #include "core/shell/app_state.h"
 #include "frontends/console/console_enrollment.h"
 #include "frontends/console/console_export.h"
@@ -35,7 +36,7 @@ int RunConsoleProgram(int argc, const char* const* argv, const Pkcs12Exporter& e
   if (options->exportPkcs12) {
     return RunConsoleExport(*options, exportPkcs12);
   }
-  std::string line;
+  SecretText line;  // the secure code: wiped when freed
   if (!std::getline(std::cin, line)) {
     line.clear();  // no line at all: an empty code, refused as the window refuses it
   }
@@ -46,7 +47,9 @@ int RunConsoleProgram(int argc, const char* const* argv, const Pkcs12Exporter& e
     platform.SetPublicationSink([&published](const std::string& text) { published.Add(text); });
   }
   InstallPlatform(&platform.Services());
-  const int exitCode = RunConsoleEnrollment(*options, SecureCodeFromLine(line));
+  std::u16string code = SecureCodeFromLine(line);
+  const int exitCode = RunConsoleEnrollment(*options, code);
+  WipeContainer(code);
   InstallPlatform(nullptr);
   published.PrintToErrors();
   return exitCode;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/secret_text.h"
 #include "platform/lock.h"
 #include "platform/window_system.h"
 
@@ -30,7 +31,9 @@ class ConsoleWindowSystem : public WindowSystem {
   void ShowNotice(const std::string& line) override;
 
  private:
+  // One control; its text (for the code box, the secure code) is wiped with it.
   struct Control {
+    ~Control() { WipeContainer(text); }
     std::u16string text;
     bool radio = false;
     bool checked = false;

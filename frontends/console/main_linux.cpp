@@ -6,7 +6,7 @@
 int main(int argc, char** argv) {
   using namespace digital_id;
   // --export-pkcs12 writes the newest identity of the file stores with the backend's export.
-  const Pkcs12Exporter exportPkcs12 = [](bool machine, const std::string& passphrase,
+  const Pkcs12Exporter exportPkcs12 = [](bool machine, const SecretText& passphrase,
                                          const std::string& file) {
     const Pkcs12Export exported = ExportNewestIdentityAsPkcs12(
         machine ? StoreLocation::LocalMachine : StoreLocation::CurrentUser, passphrase, file);

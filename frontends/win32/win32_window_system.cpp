@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/secret_text.h"
 #include "base/wide_text.h"
 #include "frontends/win32/win32_controls.h"
 
@@ -122,7 +123,8 @@ std::u16string Win32WindowSystem::GetText(WindowHandle control, std::size_t buff
   if (bufferChars == 0) {
     return {};
   }
-  std::vector<wchar_t> buffer(bufferChars);
+  // The text may be the secure code: the buffer is wiped when it is freed.
+  std::vector<wchar_t, WipingAllocator<wchar_t>> buffer(bufferChars);
   const int length = GetWindowTextW(Native(control), buffer.data(), static_cast<int>(bufferChars));
   return FromWide(std::wstring_view(buffer.data(), length > 0 ? length : 0));
 }

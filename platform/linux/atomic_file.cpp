@@ -16,7 +16,7 @@ namespace digital_id {
 
 namespace {
 
-bool WriteAll(int fd, const Bytes& content) {
+bool WriteAll(int fd, std::span<const std::uint8_t> content) {
   std::size_t written = 0;
   while (written < content.size()) {
     const ssize_t count = ::write(fd, content.data() + written, content.size() - written);
@@ -61,8 +61,9 @@ struct DirCloser {
 
 }  // namespace
 
-WriteOutcome WriteFileAtomically(const std::filesystem::path& target, const Bytes& content,
-                                 mode_t mode, Placement placement) {
+WriteOutcome WriteFileAtomically(const std::filesystem::path& target,
+                                 std::span<const std::uint8_t> content, mode_t mode,
+                                 Placement placement) {
   const std::filesystem::path folder = target.parent_path();
   std::string temporary = TemporaryTemplate(folder);
   FileDescriptor fd(::mkstemp(temporary.data()));
@@ -108,26 +109,43 @@ bool ReplaceSymlink(const std::filesystem::path& link, const std::string& target
   return true;
 }
 
-std::optional<Bytes> ReadWholeFile(const std::filesystem::path& path) {
+namespace {
+
+// The whole content of a file into a Bytes or SecretBytes; the read buffer is wiped afterwards.
+template <typename Content>
+std::optional<Content> ReadWholeFileAs(const std::filesystem::path& path) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.Valid()) {
     return std::nullopt;
   }
-  Bytes content;
+  Content content;
   std::uint8_t buffer[4096];
+  std::optional<Content> result;
   for (;;) {
     const ssize_t count = ::read(fd.Get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) {
       continue;
     }
-    if (count < 0) {
-      return std::nullopt;
-    }
     if (count == 0) {
-      return content;
+      result = std::move(content);
+    }
+    if (count <= 0) {
+      break;
     }
     content.insert(content.end(), buffer, buffer + count);
   }
+  WipeMemory(buffer, sizeof buffer);
+  return result;
+}
+
+}  // namespace
+
+std::optional<Bytes> ReadWholeFile(const std::filesystem::path& path) {
+  return ReadWholeFileAs<Bytes>(path);
+}
+
+std::optional<SecretBytes> ReadWholeSecretFile(const std::filesystem::path& path) {
+  return ReadWholeFileAs<SecretBytes>(path);
 }
 
 void SyncFolder(const std::filesystem::path& folder) {

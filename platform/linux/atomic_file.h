@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 
+#include "base/secret_text.h"
 #include "platform/cert_store.h"
 
 namespace digital_id {
@@ -28,8 +30,9 @@ inline constexpr const char* kTemporaryPrefix = ".tmp-";
 
 // Writes content to a temporary file in the target's folder with the given mode, flushes it and
 // moves it to target, so that readers see either no file or the whole file.
-WriteOutcome WriteFileAtomically(const std::filesystem::path& target, const Bytes& content,
-                                 mode_t mode, Placement placement);
+WriteOutcome WriteFileAtomically(const std::filesystem::path& target,
+                                 std::span<const std::uint8_t> content, mode_t mode,
+                                 Placement placement);
 
 // Points a symbolic link at target (a name relative to the link's folder), replacing an existing
 // link of that name in one step; false on failure.
@@ -37,6 +40,8 @@ bool ReplaceSymlink(const std::filesystem::path& link, const std::string& target
 
 // The whole content of a file; nullopt when it cannot be read.
 std::optional<Bytes> ReadWholeFile(const std::filesystem::path& path);
+// The same for a file that holds a secret (a private key): every buffer of the read is wiped.
+std::optional<SecretBytes> ReadWholeSecretFile(const std::filesystem::path& path);
 
 // Flushes a folder itself, so that a rename or unlink in it survives a crash.
 void SyncFolder(const std::filesystem::path& folder);

@@ -13,16 +13,6 @@ namespace {
 constexpr unsigned int kKeyBits = 2048;
 constexpr std::size_t kTagBytes = 8;
 
-// The bytes written to a memory BIO.
-Bytes BioContent(BIO* bio) {
-  char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
-  if (length <= 0 || data == nullptr) {
-    return {};
-  }
-  return Bytes(data, data + length);
-}
-
 }  // namespace
 
 EvpPkeyPtr GenerateRsaKey() {
@@ -55,16 +45,19 @@ Bytes MakePkcs10Request(EVP_PKEY* key) {
   return encoded;
 }
 
-Bytes PrivateKeyToPem(EVP_PKEY* key) {
+SecretBytes PrivateKeyToPem(EVP_PKEY* key) {
+  // The memory BIO wipes its own buffer when it is freed.
   BioPtr bio(BIO_new(BIO_s_mem()));
   if (!bio || key == nullptr ||
       PEM_write_bio_PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1) {
     return {};
   }
-  return BioContent(bio.get());
+  char* data = nullptr;
+  const long length = BIO_get_mem_data(bio.get(), &data);
+  return length > 0 && data != nullptr ? SecretBytes(data, data + length) : SecretBytes();
 }
 
-EvpPkeyPtr PrivateKeyFromPem(const Bytes& pem) {
+EvpPkeyPtr PrivateKeyFromPem(std::span<const std::uint8_t> pem) {
   if (pem.empty() || pem.size() > static_cast<std::size_t>(INT_MAX)) {
     return nullptr;
   }

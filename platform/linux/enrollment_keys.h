@@ -1,8 +1,10 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
+#include "base/secret_text.h"
 #include "platform/cert_store.h"
 #include "platform/linux/openssl_handles.h"
 
@@ -15,11 +17,12 @@ EvpPkeyPtr GenerateRsaKey();
 // empty when any step fails.
 Bytes MakePkcs10Request(EVP_PKEY* key);
 
-// The private key as unencrypted PKCS #8 PEM text (the key stays exportable); empty on failure.
-Bytes PrivateKeyToPem(EVP_PKEY* key);
+// The private key as unencrypted PKCS #8 PEM text (the key stays exportable), in a buffer wiped
+// when freed; empty on failure.
+SecretBytes PrivateKeyToPem(EVP_PKEY* key);
 
 // A private key read from PEM text; null when the text holds none.
-EvpPkeyPtr PrivateKeyFromPem(const Bytes& pem);
+EvpPkeyPtr PrivateKeyFromPem(std::span<const std::uint8_t> pem);
 
 // Hexadecimal text naming a key: the start of the SHA-1 digest of its public key.
 std::string PublicKeyTag(EVP_PKEY* key);

@@ -84,10 +84,12 @@ std::unique_ptr<FileCertStore> FileCertStore::Open(StoreLocation location,
   }
   auto store =
       std::make_unique<FileCertStore>(StoreFolder(folder), MachineFallbacks(location, *folderName));
-  if (store->HoldsPendingKeys()) {
-    store->folder_.Tidy();
-  } else {
-    store->folder_.Tidy(kKeyExtension, kCertificateExtension);
+  // A folder that stays locked (another process holding it) is a store that cannot be opened.
+  const bool tidied = store->HoldsPendingKeys()
+                          ? store->folder_.Tidy()
+                          : store->folder_.Tidy(kKeyExtension, kCertificateExtension);
+  if (!tidied) {
+    return nullptr;
   }
   return store;
 }
@@ -145,7 +147,7 @@ bool FileCertStore::Contains(const Bytes& encoded) const {
 }
 
 std::optional<std::string> FileCertStore::AddWithKey(const Certificate& certificate,
-                                                     const Bytes& keyPem) {
+                                                     const SecretBytes& keyPem) {
   // Only a well-formed certificate is stored, so every file of the store reads back.
   const auto checked = OpenSslCertificate::FromCertificate(certificate);
   if (!checked) {
@@ -160,7 +162,8 @@ std::optional<std::string> FileCertStore::AddWithKey(const Certificate& certific
   return folder_.AddEntry(CertificateTag(*checked), files);
 }
 
-std::optional<std::string> FileCertStore::AddKey(const std::string& tag, const Bytes& keyPem) {
+std::optional<std::string> FileCertStore::AddKey(const std::string& tag,
+                                                 const SecretBytes& keyPem) {
   if (keyPem.empty()) {
     return std::nullopt;
   }
@@ -178,7 +181,7 @@ std::vector<StoredKey> FileCertStore::Keys() const {
                                       stem + kCertificateExtension)) {
       continue;
     }
-    if (auto pem = folder_.Read(name); pem && !pem->empty()) {
+    if (auto pem = folder_.ReadSecret(name); pem && !pem->empty()) {
       keys.push_back({std::move(stem), std::move(*pem)});
     }
   }

@@ -32,7 +32,7 @@ class StoredCertificate : public OpenSslCertificate {
 // A private key waiting in a store folder (a pending request's key in REQUEST).
 struct StoredKey {
   std::string stem;  // entry name without extension
-  Bytes pem;         // the key as PEM text
+  SecretBytes pem;   // the key as PEM text, wiped when freed
 };
 
 // A certificate store kept as a folder of DER files (see StoreFolder for names and writes);
@@ -43,7 +43,8 @@ struct StoredKey {
 class FileCertStore : public CertStore {
  public:
   // Opens the named store at the location, creating its folder and tidying what interrupted
-  // writes left; null when the folder cannot be created or the user may not write to it.
+  // writes left; null when the folder cannot be created, the user may not write to it or its
+  // lock stays taken by another process.
   static std::unique_ptr<FileCertStore> Open(StoreLocation location, const std::u16string& name);
   // A store over an existing folder; lookups go on, read-only, in the folders of fallbacks.
   explicit FileCertStore(StoreFolder folder, std::vector<StoreFolder> fallbacks = {});
@@ -63,9 +64,9 @@ class FileCertStore : public CertStore {
   bool Contains(const Bytes& encoded) const;
   // Adds a certificate together with its private key (PEM; empty for none); the entry's stem,
   // or nullopt.
-  std::optional<std::string> AddWithKey(const Certificate& certificate, const Bytes& keyPem);
+  std::optional<std::string> AddWithKey(const Certificate& certificate, const SecretBytes& keyPem);
   // Adds a private key alone (PEM, mode 0600) tagged with tag; the entry's stem, or nullopt.
-  std::optional<std::string> AddKey(const std::string& tag, const Bytes& keyPem);
+  std::optional<std::string> AddKey(const std::string& tag, const SecretBytes& keyPem);
   // Every private key of the store, in store order (outside REQUEST only keys whose certificate
   // is beside them).
   std::vector<StoredKey> Keys() const;

@@ -56,7 +56,7 @@ IdentityFilesResult WriteIdentityFiles(StoreLocation location, const std::filesy
   std::error_code error;
   if (!std::filesystem::is_directory(target, error)) {
     const Bytes chain = CertificateChainPem(identity);
-    Bytes key = PrivateKeyToPem(identity.key.get());
+    const SecretBytes key = PrivateKeyToPem(identity.key.get());
     // The identity's folder is filled under a temporary name and then renamed whole.
     std::string temporary = (folder / (std::string(kTemporaryPrefix) + "XXXXXX")).string();
     const bool made = !chain.empty() && !key.empty() && ::mkdtemp(temporary.data()) != nullptr &&
@@ -69,7 +69,6 @@ IdentityFilesResult WriteIdentityFiles(StoreLocation location, const std::filesy
                             location == StoreLocation::LocalMachine ? 0600 : 0644,
                             Placement::NoReplace) == WriteOutcome::Written &&
         ::rename(temporary.c_str(), target.c_str()) == 0;
-    OPENSSL_cleanse(key.data(), key.size());
     if (!filled) {
       if (made) {
         std::filesystem::remove_all(temporary, error);

@@ -117,7 +117,7 @@ std::u16string OpenSslEnrollmentObjects::CreateRequest(EnrollmentPath /*path*/,
       return {};
     }
     const Bytes request = MakePkcs10Request(key.get());
-    const Bytes pem = PrivateKeyToPem(key.get());
+    const SecretBytes pem = PrivateKeyToPem(key.get());
     auto pending = services_.OpenFileStore(LocationOf(context), kRequestStore);
     if (request.empty() || pem.empty() || !pending ||
         !pending->AddKey(PublicKeyTag(key.get()), pem)) {

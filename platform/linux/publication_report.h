@@ -15,7 +15,8 @@ using PublicationSink = std::function<void(const std::string& line)>;
 // What the publication of identities and anchors did, one line per target: "published: ...",
 // "skipped: ..." or "failed: ...". Each line is appended, with a UTC time stamp, to the
 // publication log of its location (see publication_paths.h; mode 0600), kept in memory and
-// handed to the sink when one is set. Safe to use from several threads.
+// handed to the sink when one is set. Control characters in a line (names from certificates) are
+// escaped first, so every entry stays one line of plain text. Safe to use from several threads.
 class PublicationReport {
  public:
   // Lines from now on also go to sink (an empty function for none).

@@ -140,14 +140,18 @@ std::optional<Bytes> StoreFolder::Read(const std::string& name) const {
   return ReadWholeFile(path_ / name);
 }
 
-void StoreFolder::Tidy(std::string_view lone, std::string_view required) const {
+std::optional<SecretBytes> StoreFolder::ReadSecret(const std::string& name) const {
+  return ReadWholeSecretFile(path_ / name);
+}
+
+bool StoreFolder::Tidy(std::string_view lone, std::string_view required) const {
   const auto lock = FolderLock::Take(path_);
   if (!lock) {
-    return;
+    return false;
   }
   RemoveTemporaries(path_);
   if (lone.empty() || required.empty()) {
-    return;
+    return true;
   }
   const std::vector<std::string> names = FolderNames(path_);
   const std::set<std::string> present(names.begin(), names.end());
@@ -164,6 +168,7 @@ void StoreFolder::Tidy(std::string_view lone, std::string_view required) const {
   if (removed) {
     SyncFolder(path_);
   }
+  return true;
 }
 
 }  // namespace digital_id

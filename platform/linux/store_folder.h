@@ -4,18 +4,21 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/secret_text.h"
 #include "platform/cert_store.h"
 
 namespace digital_id {
 
-// One file to write as part of a store entry: the extension of its name, its content and mode.
+// One file to write as part of a store entry: the extension of its name, its content (not
+// copied: it must outlive the write) and mode.
 struct EntryFile {
   std::string extension;  // ".der" or ".key"
-  Bytes content;
+  std::span<const std::uint8_t> content;
   mode_t mode = 0600;
 };
 
@@ -43,10 +46,13 @@ class StoreFolder {
   bool Remove(const std::vector<std::string>& names) const;
   // The whole content of a file of the folder; nullopt when it cannot be read.
   std::optional<Bytes> Read(const std::string& name) const;
+  // The same for a file that holds a secret (a private key), read into wiped buffers.
+  std::optional<SecretBytes> ReadSecret(const std::string& name) const;
   // Under the folder's lock, removes the temporary files of writes that died, and every entry
   // file with extension lone whose twin with extension required is missing (the first half of
   // an entry whose writer died before the second). Empty extensions tidy temporaries only.
-  void Tidy(std::string_view lone = {}, std::string_view required = {}) const;
+  // False when the lock could not be taken (nothing was tidied).
+  bool Tidy(std::string_view lone = {}, std::string_view required = {}) const;
 
  private:
   // The stem after the highest sequence number in use.

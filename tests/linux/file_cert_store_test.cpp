@@ -249,7 +249,7 @@ TEST_F(FileCertStoreTest, AStoreWithoutWriteRightsDoesNotOpen) {
 
 TEST_F(FileCertStoreTest, AKeyLeftWithoutItsCertificateIsIgnoredAndTidiedAwayButPendingKeysStay) {
   const X509Ptr certificate = MakeSelfSigned("Complete Pair");
-  const Bytes keyPem = {'k', 'e', 'y'};
+  const SecretBytes keyPem = {'k', 'e', 'y'};
   auto personal = services.OpenFileStore(StoreLocation::CurrentUser, u"My");
   auto pending = services.OpenFileStore(StoreLocation::CurrentUser, u"REQUEST");
   ASSERT_TRUE(personal && pending);

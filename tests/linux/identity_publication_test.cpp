@@ -1,7 +1,14 @@
+<<<<<<< HEAD
 // Publication of installed identities for other programs: the identity files, the NSS databases
 // of the user (read back with certutil), the PKCS #12 export (read back with openssl), the
 // machine's system trust through its overrides, trust only for the root that also anchored the
 // server, and failures that never turn an installation into a failure.
+=======
+// Publication of installed identities and anchors for other programs: the identity files, the
+// NSS databases of the user (read back with certutil), the PKCS #12 export (read back with
+// openssl and imported with pk12util), the machine's system trust through its overrides, and
+// failures that never turn an installation into a failure.
+>>>>>>> mends
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -74,7 +81,7 @@ class ParentLockHolder {
       lock.l_type = F_WRLCK;
       lock.l_whence = SEEK_SET;
       const char held = fd >= 0 && ::fcntl(fd, F_SETLKW, &lock) == 0 ? 1 : 0;
-      static_cast<void>(::write(ends[1], &held, 1));
+      if (::write(ends[1], &held, 1) != 1) ::_exit(1);  // the parent then sees no lock held
       ::pause();
       ::_exit(0);
     }
@@ -272,8 +279,26 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   EXPECT_EQ(status, 0) << info;
   EXPECT_NE(info.find("MAC: sha256"), std::string::npos) << info;
   EXPECT_EQ(Occurrences(info, "PBES2, PBKDF2, AES-256-CBC"), 2u) << info;
+  EXPECT_EQ(Occurrences(info, "PRF hmacWithSHA256"), 2u) << info;
   EXPECT_EQ(info.find("RC2"), std::string::npos) << info;
   EXPECT_EQ(info.find("3DES"), std::string::npos) << info;
+  // Both encryptions and the MAC: at least 600,000 iterations each.
+  const std::regex iteration("Iteration ([0-9]+)");
+  std::size_t counted = 0;
+  for (std::sregex_iterator it(info.begin(), info.end(), iteration), end; it != end; ++it) {
+    EXPECT_GE(std::stoul((*it)[1].str()), 600000u) << info;
+    ++counted;
+  }
+  EXPECT_EQ(counted, 3u) << info;
+  // NSS imports it with the passphrase, key included, and refuses a wrong one.
+  const std::string database = environment.Root() + "/p12db";
+  fs::create_directories(database);
+  ASSERT_EQ(RunCommand("certutil -N --empty-password -d sql:" + database + " 2>&1").first, 0);
+  const std::string import = "pk12util -i " + file + " -d sql:" + database + " -W ";
+  EXPECT_NE(RunCommand(import + "'wrong' 2>&1").first, 0);
+  const auto [imported, importOutput] = RunCommand(import + "'pass phrase' 2>&1");
+  EXPECT_EQ(imported, 0) << importOutput;
+  EXPECT_NE(Certutil("-K", database).find("Newest"), std::string::npos);
 
   // The newest certificate, the key that fits it and the chain up to the root.
   BioPtr in(BIO_new_file(file.c_str(), "rb"));
@@ -293,8 +318,34 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   sk_X509_pop_free(authorities, X509_free);
 }
 
+<<<<<<< HEAD
 TEST_F(IdentityPublicationTest, OnlyTheRootThatAuthenticatedTheServerGainsTrust) {
   // Anchors added to the stores are trusted by nothing outside them.
+=======
+TEST_F(IdentityPublicationTest, ControlCharactersOfANameAreEscapedInTheReportAndItsLog) {
+  // A name that would forge a log entry of its own, clear a terminal and set its colour (CSI as
+  // ESC [ and as the C1 character U+009B), with a backslash that must not pass for an escape.
+  ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
+  ASSERT_TRUE(Enroll(EnrollmentContext::User,
+                     "Evil\nfailed: forged\x1b[2J\xc2\x9b"
+                     "31m\x7f\\x0a"))
+      << Joined();
+  const std::string shown = "Evil\\x0afailed: forged\\x1b[2J\\u{9b}31m\\x7f\\\\x0a";
+  EXPECT_TRUE(Reported("published: ", "identity files for " + shown + ": ")) << Joined();
+  const std::string log = ReadFile(environment.UserData() + "/publish.log");
+  ASSERT_FALSE(lines.empty());
+  // One line of the log per entry, each the entry after its time stamp.
+  EXPECT_EQ(Occurrences(log, "\n"), lines.size()) << log;
+  EXPECT_NE(log.find(" published: identity files for " + shown + ": "), std::string::npos) << log;
+  for (const std::string& text : {log, Joined()}) {
+    EXPECT_EQ(text.find_first_of(std::string("\x1b\x7f\r\0", 4)), std::string::npos) << text;
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos) << text;
+  }
+}
+
+TEST_F(IdentityPublicationTest, MachineAnchorsAndRelocatedStoresReachOnlyTheTargetsNamedForThem) {
+  // Relocated machine stores alone never reach a system trust.
+>>>>>>> mends
   ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
   ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
   EXPECT_TRUE(lines.empty()) << Joined();

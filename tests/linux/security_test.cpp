@@ -1,10 +1,13 @@
 // Security of the enrollment end to end: servers that speak another TLS version or present a
 // certificate that must not be trusted are refused before any request leaves; private keys and
-// the folders that hold them are closed to other users; the secure code is never written down.
+// the folders that hold them are closed to other users; the secure code is never written down;
+// another user's lock on a machine store stops a run instead of stalling it.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <openssl/ssl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <unistd.h>
@@ -15,6 +18,7 @@
 #include <sstream>
 
 #include "fault_case_support.h"
+#include "platform/linux/file_descriptor.h"
 
 namespace digital_id::end_to_end {
 namespace {
@@ -244,6 +248,29 @@ TEST_F(SecurityTest, PrivilegedRunsIgnoreWhatOtherUsersCanChange) {
   EXPECT_EQ(user.exitCode, 1) << Joined(user.lines);
   EXPECT_NE(user.errors.find(home + " does not belong to root"), std::string::npos) << user.errors;
   EXPECT_TRUE(fs::is_empty(home));
+}
+
+TEST_F(SecurityTest, ALockHeldOnTheMachineRootFolderEndsAMachineRunInsteadOfStallingIt) {
+  ASSERT_TRUE(StartServer({"--advance-mode", "--code", "LOCK-1"}));
+  const ClientSite site = NewSite("client");
+  // The machine's Root folder is readable by everyone, so any local user can open and flock it,
+  // as this test does; the lock is held until the run has ended.
+  const std::string root = site.Store("Root", true);
+  fs::create_directories(root);
+  const FileDescriptor held(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_TRUE(held.Valid());
+  ASSERT_EQ(::flock(held.Get(), LOCK_EX | LOCK_NB), 0);
+
+  // A run that waited for the lock for good would be killed by the runner (exit code -1).
+  const EnrollOutcome outcome = Enroll(site, "LOCK-1", {"--machine"});
+  EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
+  EXPECT_EQ(LastTwo(outcome.lines),
+            (std::vector<std::string>{"status: Checking Root certificate.",
+                                      "detail: Unable to find or install Root certificate. Please "
+                                      "ensure you have Administrator permissions."}))
+      << Joined(outcome.lines);
+  EXPECT_FALSE(HasEvent("request LOCK-1")) << EventText();
+  EXPECT_TRUE(FilesWithExtension(root).empty());
 }
 
 }  // namespace

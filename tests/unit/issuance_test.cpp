@@ -23,19 +23,19 @@ TEST(RequestMessageTest, LengthFieldCountsTheWholeMessage) {
   const std::u16string code(10, u'C');
   const std::u16string identity(4, u'I');
   const std::u16string request(1000, u'R');
-  const std::string sha1 = AssembleRequestMessage(code, identity, request, false);
+  const std::string sha1(AssembleRequestMessage(code, identity, request, false));
   EXPECT_EQ(sha1.size(), 1039u);
   EXPECT_EQ(sha1.substr(0, 11), "REQ;001039;");
   EXPECT_EQ(sha1.substr(sha1.size() - 12), ";true;false;");
-  const std::string sha256 = AssembleRequestMessage(code, identity, request, true);
+  const std::string sha256(AssembleRequestMessage(code, identity, request, true));
   EXPECT_EQ(sha256.size(), 1038u);
   EXPECT_EQ(sha256.substr(0, 11), "REQ;001038;");
   EXPECT_EQ(sha256.substr(sha256.size() - 11), ";true;true;");
 }
 
 TEST(RequestMessageTest, LineBreaksAreKeptAndCharactersNarrowedToTheirLowByte) {
-  const std::string message =
-      AssembleRequestMessage(u"AB-1", u"Ren\u00E9\u0141", u"MIIB\r\nAAA=\r\n", true);
+  const std::string message(
+      AssembleRequestMessage(u"AB-1", u"Ren\u00E9\u0141", u"MIIB\r\nAAA=\r\n", true));
   EXPECT_EQ(message, std::string("REQ;000045;AB-1;Ren\xE9\x41;MIIB\r\nAAA=\r\n;true;true;"));
   EXPECT_EQ(message.size(), 45u);
 }

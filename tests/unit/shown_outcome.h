@@ -19,9 +19,9 @@ inline int Shown(const StepEnd& end) {
 // The request message a request step made, with its end shown the way a run shows it; empty
 // when the step ended the run.
 inline std::string Request(const std::u16string& code, const std::u16string& name) {
-  std::string message;
+  SecretText message;
   Shown(GenerateRequestMessage(code, name, message));
-  return message;
+  return std::string(message);
 }
 
 // Shows a run's outcome the way a run does; 1 when the certificate was issued.
