@@ -1,14 +1,8 @@
-<<<<<<< HEAD
 // Publication of installed identities for other programs: the identity files, the NSS databases
-// of the user (read back with certutil), the PKCS #12 export (read back with openssl), the
-// machine's system trust through its overrides, trust only for the root that also anchored the
-// server, and failures that never turn an installation into a failure.
-=======
-// Publication of installed identities and anchors for other programs: the identity files, the
-// NSS databases of the user (read back with certutil), the PKCS #12 export (read back with
-// openssl and imported with pk12util), the machine's system trust through its overrides, and
-// failures that never turn an installation into a failure.
->>>>>>> mends
+// of the user (read back with certutil), the PKCS #12 export (read back with openssl and imported
+// with pk12util), the machine's system trust through its overrides, trust only for the root that
+// also anchored the server, escaped names, and failures that never turn an installation into a
+// failure.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -318,10 +312,6 @@ TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) 
   sk_X509_pop_free(authorities, X509_free);
 }
 
-<<<<<<< HEAD
-TEST_F(IdentityPublicationTest, OnlyTheRootThatAuthenticatedTheServerGainsTrust) {
-  // Anchors added to the stores are trusted by nothing outside them.
-=======
 TEST_F(IdentityPublicationTest, ControlCharactersOfANameAreEscapedInTheReportAndItsLog) {
   // A name that would forge a log entry of its own, clear a terminal and set its colour (CSI as
   // ESC [ and as the C1 character U+009B), with a backslash that must not pass for an escape.
@@ -343,9 +333,8 @@ TEST_F(IdentityPublicationTest, ControlCharactersOfANameAreEscapedInTheReportAnd
   }
 }
 
-TEST_F(IdentityPublicationTest, MachineAnchorsAndRelocatedStoresReachOnlyTheTargetsNamedForThem) {
-  // Relocated machine stores alone never reach a system trust.
->>>>>>> mends
+TEST_F(IdentityPublicationTest, OnlyTheRootThatAuthenticatedTheServerGainsTrust) {
+  // Anchors added to the stores are trusted by nothing outside them.
   ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
   ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
   EXPECT_TRUE(lines.empty()) << Joined();
