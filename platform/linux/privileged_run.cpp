@@ -12,6 +12,8 @@
 #include <set>
 #include <sstream>
 
+#include "platform/linux/escaped_text.h"
+
 extern char* program_invocation_short_name;
 
 namespace digital_id {
@@ -229,17 +231,7 @@ void NoticeOnce(const std::string& text) {
   const std::lock_guard<std::mutex> guard(mutex);
   if (told.insert(text).second) {
     // Paths come from the environment: control characters are shown, never sent to the terminal.
-    std::string shown;
-    for (const char c : text) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 || byte == 0x7F) {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-        shown += escaped;
-      } else {
-        shown.push_back(c);
-      }
-    }
+    const std::string shown = EscapeControlCharacters(text);
     std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, shown.c_str());
     std::fflush(stderr);
   }
