@@ -22,6 +22,10 @@ DWORD SystemStoreFlag(EnrollmentContext context) {
                                                                : StoreLocation::CurrentUser);
 }
 
+DWORD KeySetFlag(EnrollmentContext context) {
+  return context == EnrollmentContext::Machine ? CRYPT_MACHINE_KEYSET : 0;
+}
+
 LONG X509EnrollmentContext(EnrollmentContext context) {
   return context == EnrollmentContext::Machine ? kContextMachine : kContextUser;
 }

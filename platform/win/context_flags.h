@@ -15,6 +15,10 @@ DWORD SystemStoreFlag(StoreLocation location);
 // flags).
 DWORD SystemStoreFlag(EnrollmentContext context);
 
+// The key-set flag of an enrollment context's keys for CryptAcquireContext: CRYPT_MACHINE_KEYSET
+// for the computer's, 0 for the user's.
+DWORD KeySetFlag(EnrollmentContext context);
+
 // The modern enrollment objects' context: ContextUser (1) or ContextMachine (2).
 LONG X509EnrollmentContext(EnrollmentContext context);
 

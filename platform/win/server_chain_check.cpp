@@ -26,6 +26,10 @@ SecStatus VerifyServerChain(PCCERT_CONTEXT server, const std::wstring& targetNam
   if (server == nullptr) {
     return kSecECertUnknown;
   }
+  // The policy checks no name at all without one, so no server is authenticated without it.
+  if (targetName.empty()) {
+    return kSecEWrongPrincipal;
+  }
   LPSTR serverAuth[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
   CERT_CHAIN_PARA chainPara{};
   chainPara.cbSize = sizeof(chainPara);
@@ -47,8 +51,7 @@ SecStatus VerifyServerChain(PCCERT_CONTEXT server, const std::wstring& targetNam
   HTTPSPolicyCallbackData https{};
   https.cbSize = sizeof(https);
   https.dwAuthType = AUTHTYPE_SERVER;
-  // Without a target name there is no name to check, as with Schannel itself.
-  https.pwszServerName = name.empty() ? nullptr : name.data();
+  https.pwszServerName = name.data();
   CERT_CHAIN_POLICY_PARA policyPara{};
   policyPara.cbSize = sizeof(policyPara);
   policyPara.pvExtraPolicyPara = &https;

@@ -46,9 +46,35 @@ HRESULT Create(const GUID& classId, const GUID& interfaceId, ComPtr<Interface>& 
 constexpr wchar_t kCertificateDescription[] = L"Brivellan Certificate";
 constexpr wchar_t kLegacyProvider[] = L"Microsoft Enhanced Cryptographic Provider v1.0";
 
-// The location flag of the legacy control's three stores.
-LONG LegacyStoreFlags(EnrollmentContext context) {
-  return static_cast<LONG>(SystemStoreFlag(context));
+// Puts everything of the legacy control in the context's location: the key set of the key, the
+// REQUEST store where the pending request waits, and the three stores of the installation. The
+// control's defaults are the user's, so in the machine context the certificate would otherwise
+// reach the machine's My store without a key that the machine's services can use.
+void PlaceLegacyControl(IEnroll4& enroll, EnrollmentContext context) {
+  const auto storeFlags = static_cast<LONG>(SystemStoreFlag(context));
+  enroll.put_ProviderFlags(static_cast<LONG>(KeySetFlag(context)));
+  enroll.put_RequestStoreFlags(storeFlags);
+  enroll.put_CAStoreFlags(storeFlags);
+  enroll.put_MyStoreFlags(storeFlags);
+  enroll.put_RootStoreFlags(storeFlags);
+}
+
+// The DER bytes of a Base64 response, with or without header lines; empty when it does not
+// decode. The control's blob call takes the binary PKCS #7, not its text.
+std::string DecodedResponse(const std::string& text) {
+  DWORD size = 0;
+  if (text.empty() ||
+      CryptStringToBinaryA(text.data(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64_ANY,
+                           nullptr, &size, nullptr, nullptr) == FALSE) {
+    return {};
+  }
+  std::string der(size, '\0');
+  if (CryptStringToBinaryA(text.data(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64_ANY,
+                           reinterpret_cast<BYTE*>(der.data()), &size, nullptr, nullptr) == FALSE) {
+    return {};
+  }
+  der.resize(size);
+  return der;
 }
 
 std::u16string ModernRequest(EnrollmentContext context) {
@@ -99,10 +125,7 @@ std::u16string LegacyRequest(EnrollmentContext context) {
   enroll->put_ProviderNameWStr(provider.data());
   enroll->put_KeySpec(AT_KEYEXCHANGE);
   enroll->put_GenKeyFlags(CRYPT_EXPORTABLE);
-  const LONG storeFlags = LegacyStoreFlags(context);
-  enroll->put_CAStoreFlags(storeFlags);
-  enroll->put_MyStoreFlags(storeFlags);
-  enroll->put_RootStoreFlags(storeFlags);
+  PlaceLegacyControl(*enroll.Get(), context);
   CRYPT_DATA_BLOB blob{};
   enroll->createRequestWStr(XECR_PKCS10_V2_0, L"", L"", &blob);
   const std::unique_ptr<BYTE, TaskMemFree> blobData(blob.pbData);
@@ -139,15 +162,15 @@ std::int32_t LegacyInstall(EnrollmentContext context, const std::u16string& resp
   if (FAILED(created)) {
     return created;
   }
-  const LONG storeFlags = LegacyStoreFlags(context);
-  enroll->put_CAStoreFlags(storeFlags);
-  enroll->put_MyStoreFlags(storeFlags);
-  enroll->put_RootStoreFlags(storeFlags);
-  // One byte per UTF-16 code unit: its low 8 bits.
-  std::string narrowed = Narrow(response);
+  PlaceLegacyControl(*enroll.Get(), context);
+  // One byte per UTF-16 code unit (its low 8 bits), then the bytes the Base64 text stands for.
+  std::string der = DecodedResponse(Narrow(response));
+  if (der.empty()) {
+    return CRYPT_E_ASN1_BADTAG;
+  }
   CRYPT_DATA_BLOB blob{};
-  blob.cbData = static_cast<DWORD>(narrowed.size());
-  blob.pbData = reinterpret_cast<BYTE*>(narrowed.data());
+  blob.cbData = static_cast<DWORD>(der.size());
+  blob.pbData = reinterpret_cast<BYTE*>(der.data());
   return enroll->acceptResponseBlob(&blob);
 }
 

@@ -12,9 +12,10 @@ class SspiHandshakeTest : public SspiSessionTest {
 TEST_F(SspiHandshakeTest, DefaultHandshakeCarriesEveryTokenAndLeavesNothingAllocated) {
   QueueServerHandshake(sockets);
   ASSERT_EQ(Handshake(), HandshakeResult::Ok);
-  // TLS 1.2 only, with the package's own validation of the server.
+  // TLS 1.2 on the client side only, with the package's own validation of the server and no
+  // client certificate of its choosing.
   ASSERT_EQ(table->acquires.size(), 1u);
-  EXPECT_EQ(table->acquires[0], std::make_pair(0xC00u, 0x20u));
+  EXPECT_EQ(table->acquires[0], std::make_pair(0x800u, 0x30u));
 
   ASSERT_EQ(table->calls.size(), 3u);
   EXPECT_TRUE(table->calls[0].firstCall);
@@ -192,6 +193,17 @@ TEST_F(SspiHandshakeTest, ServerCloseReadErrorAndFailedCredentialsFailTheHandsha
   EXPECT_EQ(third.Handshake(unused.CreateTcpSocket(), u"ca.example.test"), HandshakeResult::Failed);
   EXPECT_TRUE(unused.SentBytes().empty());
   EXPECT_TRUE(unused.ReceiveLengths().empty());
+}
+
+TEST_F(SspiHandshakeTest, TargetNameThatChecksNothingIsRefusedBeforeAnyExchange) {
+  QueueServerHandshake(sockets);
+  for (const std::u16string& name : {std::u16string(), std::u16string(u"ca.example.test\0x", 17)}) {
+    EXPECT_EQ(session.Handshake(socket, name), HandshakeResult::CertificateRefused);
+  }
+  EXPECT_TRUE(table->acquires.empty());
+  EXPECT_TRUE(table->calls.empty());
+  EXPECT_TRUE(sockets.SentBytes().empty());
+  EXPECT_TRUE(sockets.ReceiveLengths().empty());
 }
 
 TEST_F(SspiHandshakeTest, ContextCompleteAtTheFirstCallNeedsNoExchange) {

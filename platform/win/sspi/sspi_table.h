@@ -54,7 +54,8 @@ inline constexpr std::uint32_t kIscReqStream = 0x8000;
 inline constexpr std::uint32_t kIscRetExtendedError = 0x4000;
 
 // Schannel credential values.
-inline constexpr std::uint32_t kSpProtTls12 = 0xC00;  // client 0x800 with server 0x400
+inline constexpr std::uint32_t kSpProtTls12Client = 0x800;     // TLS 1.2, the client side only
+inline constexpr std::uint32_t kSchCredNoDefaultCreds = 0x10;  // never pick a client certificate
 inline constexpr std::uint32_t kSchCredAutoCredValidation = 0x20;
 
 // One buffer of a buffer list (SecBuffer).
@@ -93,7 +94,7 @@ class SspiTable {
   virtual ~SspiTable() = default;
 
   // Acquires outbound client credentials without a client certificate, for the given protocols
-  // and flags (kSpProtTls12, kSchCredAutoCredValidation).
+  // and flags (kSpProtTls12Client; kSchCredNoDefaultCreds with kSchCredAutoCredValidation).
   virtual SecStatus AcquireCredentialsHandle(std::uint32_t enabledProtocols, std::uint32_t flags,
                                              SecHandle* credential) = 0;
   // One handshake step. The first call passes a null context and receives newContext; later

@@ -1,5 +1,6 @@
 #include "platform/win/sspi/sspi_tls_session.h"
 
+#include <string>
 #include <utility>
 
 #include "platform/win/sspi/sspi_handshake.h"
@@ -31,8 +32,18 @@ SspiTlsSession::~SspiTlsSession() {
 HandshakeResult SspiTlsSession::Handshake(SocketHandle socket, const std::u16string& targetName) {
   channel_.Release();  // nothing of an earlier attempt is left behind
   channel_.socket = socket;
-  // The status is not looked at: credentials that could not be acquired fail the first call.
-  table_->AcquireCredentialsHandle(kSpProtTls12, kSchCredAutoCredValidation, &channel_.credential);
+  // Without a name the package checks none at all, and a name with a NUL in it is checked only
+  // up to the NUL: neither can authenticate a server.
+  if (targetName.empty() || targetName.find(u'\0') != std::u16string::npos) {
+    return HandshakeResult::CertificateRefused;
+  }
+  // No client certificate is ever sent: without kSchCredNoDefaultCreds the package would pick
+  // one from the user's store by itself when a server asks for one, and might prompt for its
+  // key. The status is not looked at: credentials that could not be acquired fail the first
+  // call.
+  table_->AcquireCredentialsHandle(kSpProtTls12Client,
+                                   kSchCredNoDefaultCreds | kSchCredAutoCredValidation,
+                                   &channel_.credential);
   return HandshakeResultOf(RunHandshake(channel_, targetName));
 }
 
