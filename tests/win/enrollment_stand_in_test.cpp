@@ -1,15 +1,20 @@
 // The enrollment stand-in's own checks, which the runs with it rely on: calls out of order or
-// in the wrong context are refused and reported, and the checking allocator reports a BSTR
-// freed twice or never freed.
+// in the wrong context are refused and reported, responses are taken in the forms the real
+// objects take, and the checking allocator reports a BSTR freed twice or never freed.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
+#include <xenroll.h>
+
+#include "base/wide_text.h"
 #include "platform/win/certenroll_interfaces.h"
 #include "platform/win/com_ptr.h"
+#include "platform/win/win_enrollment_objects.h"
 #include "tests/win/enrollment_test_support.h"
 #include "tests/win/wine_test_environment.h"
 
@@ -122,6 +127,54 @@ TEST(EnrollmentStandIn, ResponseInstalledInTheOtherContextIsRefusedAndReported) 
   EXPECT_EQ(report.Lines(),
             std::vector<std::string>{"misuse: a response was installed in the machine context "
                                      "for a request made in the user context"});
+}
+
+TEST(EnrollmentStandIn, ResponsesAreTakenOnlyInTheFormsTheRealObjectsTake) {
+  const wine_test::ComApartment apartment;
+  const wine_test::StandInReport report;
+  WinEnrollmentObjects objects;
+  std::vector<BYTE> root;
+
+  // The legacy control's blob call takes the binary PKCS #7: Base64 text is refused and
+  // reported, and the request stays pending for the DER.
+  const std::vector<BYTE> legacyKey = wine_test::RequestPublicKey(wine_test::FromBase64(
+      ToWide(objects.CreateRequest(EnrollmentPath::Legacy, EnrollmentContext::User))));
+  const std::wstring legacyText = wine_test::ResponseFor(CERT_SYSTEM_STORE_CURRENT_USER, legacyKey,
+                                                         L"CN=Enrollment Test", root);
+  ASSERT_FALSE(legacyText.empty());
+  const auto enroll = Make<IEnroll4>(kClsidLegacyEnroll, kIidLegacyEnroll4);
+  ASSERT_TRUE(enroll);
+  std::string narrow(legacyText.begin(), legacyText.end());
+  CRYPT_DATA_BLOB text{static_cast<DWORD>(narrow.size()), reinterpret_cast<BYTE*>(narrow.data())};
+  EXPECT_EQ(enroll->acceptResponseBlob(&text), CRYPT_E_ASN1_BADTAG);
+  EXPECT_TRUE(report.Mentions("acceptResponseBlob with a blob that is not DER"));
+  std::vector<BYTE> der = wine_test::FromBase64(legacyText);
+  CRYPT_DATA_BLOB binary{static_cast<DWORD>(der.size()), der.data()};
+  EXPECT_EQ(enroll->acceptResponseBlob(&binary), S_OK);
+  EXPECT_TRUE(wine_test::InstalledWithItsKey(CERT_SYSTEM_STORE_CURRENT_USER, legacyKey));
+
+  // The modern objects install a chain whose root is not trusted only with AllowUntrustedRoot.
+  const BStringPtr encoded(StandInRequest());
+  ASSERT_NE(encoded, nullptr);
+  const std::vector<BYTE> modernKey = wine_test::RequestPublicKey(
+      wine_test::FromBase64(std::wstring(encoded.get(), SysStringLen(encoded.get()))));
+  const std::wstring modernText = wine_test::ResponseFor(CERT_SYSTEM_STORE_CURRENT_USER, modernKey,
+                                                         L"CN=Enrollment Test", root);
+  ASSERT_FALSE(modernText.empty());
+  const BStringPtr response(
+      SysAllocStringLen(modernText.data(), static_cast<UINT>(modernText.size())));
+  const BStringPtr password(SysAllocString(L""));
+  for (const auto& [restrictions, expected] :
+       {std::pair{kAllowUntrustedCertificate, CERT_E_UNTRUSTEDROOT}, std::pair{4L, S_OK}}) {
+    const auto enrollment = Make<IX509Enrollment>(kClsidEnrollment, kIidEnrollment);
+    ASSERT_TRUE(enrollment);
+    ASSERT_EQ(enrollment->Initialize(1), S_OK);
+    EXPECT_EQ(enrollment->InstallResponse(restrictions, response.get(), kEncodingBase64Any,
+                                          password.get()),
+              expected);
+  }
+  EXPECT_TRUE(wine_test::InstalledWithItsKey(CERT_SYSTEM_STORE_CURRENT_USER, modernKey));
+  EXPECT_EQ(report.Lines().size(), 1U) << Joined(report.Lines());
 }
 
 TEST(EnrollmentStandIn, BstrFreedTwiceAndBstrNeverFreedAreReportedByTheCheckingAllocator) {

@@ -103,6 +103,40 @@ PublicKeyInfoPtr DecodePublicKey(const std::vector<BYTE>& publicKey) {
   return PublicKeyInfoPtr(info, LocalFree);
 }
 
+// A certificate for publicKey named name, issued by the root (whose key, AT_SIGNATURE, the
+// provider holds) and valid as long as the root is.
+CertContextPtr IssuedBy(HCRYPTPROV rootKey, PCCERT_CONTEXT root, const std::vector<BYTE>& publicKey,
+                        const wchar_t* name) {
+  const PublicKeyInfoPtr key = DecodePublicKey(publicKey);
+  std::vector<BYTE> encodedName = EncodeName(name);
+  if (!key || encodedName.empty()) {
+    return nullptr;
+  }
+  BYTE serial[] = {0x2A, 0x17};
+  CERT_INFO info{};
+  info.dwVersion = CERT_V3;
+  info.SerialNumber = {sizeof serial, serial};
+  info.SignatureAlgorithm.pszObjId = const_cast<char*>(szOID_RSA_SHA256RSA);
+  info.Issuer = root->pCertInfo->Subject;
+  info.NotBefore = root->pCertInfo->NotBefore;
+  info.NotAfter = root->pCertInfo->NotAfter;
+  info.Subject = {static_cast<DWORD>(encodedName.size()), encodedName.data()};
+  info.SubjectPublicKeyInfo = *key;
+  DWORD size = 0;
+  if (CryptSignAndEncodeCertificate(rootKey, AT_SIGNATURE, X509_ASN_ENCODING,
+                                    X509_CERT_TO_BE_SIGNED, &info, &info.SignatureAlgorithm,
+                                    nullptr, nullptr, &size) == FALSE) {
+    return nullptr;
+  }
+  std::vector<BYTE> der(size);
+  if (CryptSignAndEncodeCertificate(rootKey, AT_SIGNATURE, X509_ASN_ENCODING,
+                                    X509_CERT_TO_BE_SIGNED, &info, &info.SignatureAlgorithm,
+                                    nullptr, der.data(), &size) == FALSE) {
+    return nullptr;
+  }
+  return CertContextPtr(CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size));
+}
+
 }  // namespace
 
 ComApartment::ComApartment()
@@ -280,12 +314,8 @@ std::wstring ResponseFor(DWORD location, const std::vector<BYTE>& publicKey, con
   if (keyInfo.empty()) {
     return {};
   }
-  const auto* key = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(keyInfo.data());
-  Provider pending;
   Provider rootKey;
-  if (CryptAcquireContextW(pending.Receive(), key->pwszContainerName, key->pwszProvName,
-                           key->dwProvType, key->dwFlags & CRYPT_MACHINE_KEYSET) == FALSE ||
-      CryptAcquireContextW(rootKey.Receive(), nullptr, MS_ENHANCED_PROV_W, PROV_RSA_FULL,
+  if (CryptAcquireContextW(rootKey.Receive(), nullptr, MS_ENH_RSA_AES_PROV_W, PROV_RSA_AES,
                            CRYPT_VERIFYCONTEXT) == FALSE) {
     return {};
   }
@@ -294,9 +324,11 @@ std::wstring ResponseFor(DWORD location, const std::vector<BYTE>& publicKey, con
     return {};
   }
   CryptDestroyKey(generated);
-  const CertContextPtr issued = SelfSigned(pending.Get(), key->dwKeySpec, subject);
   const CertContextPtr rootCertificate =
       SelfSigned(rootKey.Get(), AT_SIGNATURE, L"CN=Enrollment Test Root");
+  const CertContextPtr issued =
+      rootCertificate ? IssuedBy(rootKey.Get(), rootCertificate.get(), publicKey, subject)
+                      : nullptr;
   const CertStorePtr chain(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr));
   if (!issued || !rootCertificate || !chain ||
       CertAddCertificateContextToStore(chain.get(), issued.get(), CERT_STORE_ADD_ALWAYS, nullptr) ==
@@ -340,6 +372,13 @@ bool StoreHolds(DWORD location, const wchar_t* store, const std::vector<BYTE>& d
   const CertContextPtr found(CertFindCertificateInStore(opened.get(), X509_ASN_ENCODING, 0,
                                                         CERT_FIND_EXISTING, wanted.get(), nullptr));
   return found != nullptr;
+}
+
+bool AddToStore(DWORD location, const wchar_t* store, const std::vector<BYTE>& der) {
+  const CertStorePtr opened(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, location, store));
+  return opened && CertAddEncodedCertificateToStore(opened.get(), X509_ASN_ENCODING, der.data(),
+                                                    static_cast<DWORD>(der.size()),
+                                                    CERT_STORE_ADD_USE_EXISTING, nullptr) != FALSE;
 }
 
 }  // namespace digital_id::wine_test

@@ -57,9 +57,9 @@ bool RequestSignatureVerifies(const std::vector<BYTE>& request);
 std::vector<BYTE> PendingRequestKey(DWORD location, const std::vector<BYTE>& publicKey);
 
 // A certs-only PKCS #7, in Base64, answering the pending request for publicKey in location the
-// way an issuing CA would: a certificate for the pending key (signed by that key, named by
-// subject) and a self-signed root with a key of its own, whose DER goes to root. Empty on
-// failure.
+// way an issuing CA would: a certificate for the pending key, named by subject, and the
+// self-signed root with a key of its own that issued it, whose DER goes to root. Empty when no
+// request for the key is pending or on failure.
 std::wstring ResponseFor(DWORD location, const std::vector<BYTE>& publicKey, const wchar_t* subject,
                          std::vector<BYTE>& root);
 
@@ -72,5 +72,8 @@ bool InstalledWithItsKey(DWORD location, const std::vector<BYTE>& publicKey);
 
 // Whether a system store of location holds a certificate with exactly these DER bytes.
 bool StoreHolds(DWORD location, const wchar_t* store, const std::vector<BYTE>& der);
+
+// Adds the certificate with these DER bytes to a system store of location; whether it is there.
+bool AddToStore(DWORD location, const wchar_t* store, const std::vector<BYTE>& der);
 
 }  // namespace digital_id::wine_test

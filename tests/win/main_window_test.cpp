@@ -1,10 +1,12 @@
 // The Win32 main window as the installer creates it under Wine and Xvfb: controls, texts,
-// fonts, colours of the two lines, pictures for the build tree, and one run through the window
-// against the test issuing server, with the enrollment stand-in, to the two green lines.
+// fonts, colours of the two lines, pictures for the build tree, and runs through the window
+// against the test issuing server, with the enrollment stand-in, to the two green lines: in
+// this process, and in the shipped program started as a process of its own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -224,15 +226,12 @@ TEST(MainWindowColours, StatusAndDetailLinesAreDrawnInTheLineColour) {
   EXPECT_EQ(installer.Close(), 0);
 }
 
-TEST(MainWindowRun, SubmittedCodeEndsWithTheCertificateInstalledAndBothLinesGreen) {
-  const std::wstring serverFolder = wine_test::Environment(L"DIGITAL_ID_WINE_GOOD_SERVER");
-  const std::wstring code = wine_test::Environment(L"DIGITAL_ID_WINE_CODE");
-  ASSERT_FALSE(serverFolder.empty()) << "scripts/test-wine starts the test issuing server";
-  ASSERT_FALSE(code.empty());
-  // The server wrote its app.ini into its folder: the window starts there.
-  RunningInstaller installer(serverFolder);
-  const HWND window = installer.Window();
-  ASSERT_NE(window, nullptr);
+constexpr wchar_t kCompleted[] = L"Certificate installation completed. Click Close to exit.";
+
+// Pastes the code into the window's edit control and presses Submit, as a user would, then
+// waits until the run ends: its texts are final and the four input controls are back. Fails
+// the test when it does not end with the certificate installed.
+void SubmitAndExpectInstalled(HWND window, const std::wstring& code) {
   const std::vector<HWND> controls = ChildControls(window);
   ASSERT_EQ(controls.size(), 6U);
   const HWND codeEdit = controls[0];
@@ -240,13 +239,11 @@ TEST(MainWindowRun, SubmittedCodeEndsWithTheCertificateInstalledAndBothLinesGree
   const HWND statusLine = controls[4];
   const HWND detailLine = controls[5];
 
-  SetWindowTextW(codeEdit, code.c_str());
+  SendMessageW(codeEdit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(code.c_str()));
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), reinterpret_cast<LPARAM>(submit));
-  const std::wstring completed = L"Certificate installation completed. Click Close to exit.";
-  // The run ends when its texts are final and the four input controls are back.
   const bool ended = wine_test::WaitFor(
       [&] {
-        return WindowText(detailLine) == completed &&
+        return WindowText(detailLine) == kCompleted &&
                std::all_of(controls.begin(), controls.begin() + 4,
                            [](HWND control) { return IsWindowEnabled(control) != FALSE; });
       },
@@ -256,10 +253,114 @@ TEST(MainWindowRun, SubmittedCodeEndsWithTheCertificateInstalledAndBothLinesGree
   EXPECT_TRUE(ended) << "the run did not end; status: " << std::string(status.begin(), status.end())
                      << "; detail: " << std::string(detail.begin(), detail.end());
   EXPECT_EQ(status, L"Certificate was issued.");
-  EXPECT_EQ(detail, completed);
+  EXPECT_EQ(detail, kCompleted);
+}
+
+TEST(MainWindowRun, SubmittedCodeEndsWithTheCertificateInstalledAndBothLinesGreen) {
+  const std::wstring serverFolder = wine_test::Environment(L"DIGITAL_ID_WINE_GOOD_SERVER");
+  const std::wstring code = wine_test::Environment(L"DIGITAL_ID_WINE_CODE");
+  ASSERT_FALSE(serverFolder.empty()) << "scripts/test-wine starts the test issuing server";
+  ASSERT_FALSE(code.empty());
+  // The server wrote its app.ini into its folder: the window starts there.
+  RunningInstaller installer(serverFolder);
+  const HWND window = installer.Window();
+  ASSERT_NE(window, nullptr);
+  SubmitAndExpectInstalled(window, code);
   EXPECT_EQ(App().lineColour.load(), kColourGreen);
   SavePicture(window, L"win-window-run");
   EXPECT_EQ(installer.Close(), 0);
+}
+
+struct HandleClose {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using HandlePtr = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleClose>;
+
+// A search for the main window of a process.
+struct MainWindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK TakeMainWindowOf(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<MainWindowSearch*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window) != FALSE &&
+      ClassName(window) == kMainWindowClassName) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The visible main window of a process; null when it has none yet.
+HWND MainWindowOf(DWORD processId) {
+  MainWindowSearch search{processId, nullptr};
+  EnumWindows(TakeMainWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// How many pixels of a child control show the colour, in a picture of its main window.
+int PixelsOf(const wine_test::WindowPicture& picture, HWND window, HWND control, COLORREF colour) {
+  RECT frame{};
+  RECT area{};
+  GetWindowRect(window, &frame);
+  GetWindowRect(control, &area);
+  int count = 0;
+  for (int y = std::max(0L, area.top - frame.top);
+       y < std::min<LONG>(picture.height, area.bottom - frame.top); ++y) {
+    for (int x = std::max(0L, area.left - frame.left);
+         x < std::min<LONG>(picture.width, area.right - frame.left); ++x) {
+      count += picture.At(x, y) == colour ? 1 : 0;
+    }
+  }
+  return count;
+}
+
+// The program a user gets (the release build of the win32 preset), as a process of its own:
+// a run through its window ends with both lines drawn in green.
+TEST(ShippedInstaller, SubmittedCodeEndsWithBothLinesGreen) {
+  const std::wstring program = wine_test::Environment(L"DIGITAL_ID_WINE_SHIPPED_INSTALLER");
+  const std::wstring folder = wine_test::Environment(L"DIGITAL_ID_WINE_SHIPPED_SERVER");
+  const std::wstring code = wine_test::Environment(L"DIGITAL_ID_WINE_SHIPPED_CODE");
+  if (program.empty()) {
+    GTEST_SKIP() << "scripts/test-wine names the shipped program where it can run it";
+  }
+  ASSERT_FALSE(folder.empty());
+  ASSERT_FALSE(code.empty());
+  std::wstring commandLine = L"\"" + program + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  ASSERT_NE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.c_str(), &startup, &started),
+            FALSE)
+      << "cannot start the shipped program, error " << GetLastError();
+  const HandlePtr process(started.hProcess);
+  const HandlePtr thread(started.hThread);
+  HWND window = nullptr;
+  ASSERT_TRUE(wine_test::WaitFor([&] { return (window = MainWindowOf(started.dwProcessId)); }, 60));
+  SubmitAndExpectInstalled(window, code);
+
+  ASSERT_TRUE(wine_test::WaitUntilPainted(window));
+  const std::optional<wine_test::WindowPicture> picture = wine_test::CaptureWindow(window);
+  ASSERT_TRUE(picture);
+  const std::vector<HWND> controls = ChildControls(window);
+  for (const HWND line : {controls[4], controls[5]}) {
+    EXPECT_GT(PixelsOf(*picture, window, line, kColourGreen), 0);
+    EXPECT_EQ(PixelsOf(*picture, window, line, COLORREF{153}), 0);  // the failure colour
+  }
+  const std::wstring shots = wine_test::Environment(L"DIGITAL_ID_WINE_SHOTS");
+  if (!shots.empty()) {
+    EXPECT_TRUE(wine_test::SaveBitmap(*picture, shots + L"\\win-shipped-window-run.bmp"));
+  }
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.get(), &exitCode);
+  EXPECT_EQ(exitCode, 0U);
 }
 
 }  // namespace

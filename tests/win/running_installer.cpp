@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "core/shell/startup.h"
@@ -91,9 +92,14 @@ std::vector<HWND> ChildControls(HWND window) {
 }
 
 std::wstring WindowText(HWND window) {
+  // WM_GETTEXT itself: GetWindowText gives only the caption of another process's window.
   wchar_t buffer[512] = {};
-  const int length = GetWindowTextW(window, buffer, 512);
-  return std::wstring(buffer, length > 0 ? length : 0);
+  DWORD_PTR length = 0;
+  if (SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer),
+                          SMTO_ABORTIFHUNG, 10000, &length) == 0) {
+    return {};
+  }
+  return std::wstring(buffer, std::min<DWORD_PTR>(length, 511));
 }
 
 std::wstring ClassName(HWND window) {
@@ -121,47 +127,72 @@ bool WaitUntilPainted(HWND window) {
       10);
 }
 
-bool SaveWindowBitmap(HWND window, const std::wstring& path) {
+std::optional<WindowPicture> CaptureWindow(HWND window) {
   RECT frame{};
   if (GetWindowRect(window, &frame) == FALSE) {
-    return false;
+    return std::nullopt;
   }
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
+  WindowPicture picture;
+  picture.width = frame.right - frame.left;
+  picture.height = frame.bottom - frame.top;
   const WindowDc source(window);
   const MemoryDcPtr memory(CreateCompatibleDC(source.Get()));
-  if (source.Get() == nullptr || !memory) {
-    return false;
+  if (source.Get() == nullptr || !memory || picture.width <= 0 || picture.height <= 0) {
+    return std::nullopt;
   }
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up rows, as a BMP file stores them
+  info.bmiHeader.biWidth = picture.width;
+  info.bmiHeader.biHeight = picture.height;  // bottom-up rows, as a BMP file stores them
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   const BitmapPtr bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || bits == nullptr) {
-    return false;
+    return std::nullopt;
   }
   const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-  const bool copied = BitBlt(memory.get(), 0, 0, width, height, source.Get(), 0, 0, SRCCOPY) != 0;
+  const bool copied =
+      BitBlt(memory.get(), 0, 0, picture.width, picture.height, source.Get(), 0, 0, SRCCOPY) != 0;
   GdiFlush();
   SelectObject(memory.get(), previous);
   if (!copied) {
-    return false;
+    return std::nullopt;
   }
-  const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3U;
-  const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(height);
+  const auto* first = static_cast<const BYTE*>(bits);
+  picture.bits.assign(first, first + picture.RowBytes() * static_cast<std::size_t>(picture.height));
+  return picture;
+}
+
+COLORREF WindowPicture::At(int x, int y) const {
+  const BYTE* pixel = bits.data() + RowBytes() * static_cast<std::size_t>(height - 1 - y) +
+                      static_cast<std::size_t>(x) * 3;
+  return RGB(pixel[2], pixel[1], pixel[0]);
+}
+
+bool SaveBitmap(const WindowPicture& picture, const std::wstring& path) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(header);
+  header.biWidth = picture.width;
+  header.biHeight = picture.height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  const auto imageBytes = static_cast<std::uint32_t>(picture.bits.size());
   std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
   Put<std::uint16_t>(file, 0x4D42);  // "BM"
-  Put<std::uint32_t>(file, 14 + sizeof(info.bmiHeader) + imageBytes);
+  Put<std::uint32_t>(file, 14 + sizeof(header) + imageBytes);
   Put<std::uint32_t>(file, 0);
-  Put<std::uint32_t>(file, 14 + sizeof(info.bmiHeader));
-  file.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
-  file.write(static_cast<const char*>(bits), imageBytes);
+  Put<std::uint32_t>(file, 14 + sizeof(header));
+  file.write(reinterpret_cast<const char*>(&header), sizeof(header));
+  file.write(reinterpret_cast<const char*>(picture.bits.data()), imageBytes);
   return static_cast<bool>(file);
+}
+
+bool SaveWindowBitmap(HWND window, const std::wstring& path) {
+  const std::optional<WindowPicture> picture = CaptureWindow(window);
+  return picture && SaveBitmap(*picture, path);
 }
 
 }  // namespace digital_id::wine_test

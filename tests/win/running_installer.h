@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,6 +64,25 @@ bool WaitFor(Condition condition, int seconds) {
   }
   return condition();
 }
+
+// What a window showed, frame included: 24-bit rows, bottom-up, each padded to 4 bytes.
+struct WindowPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<BYTE> bits;
+  // The bytes of one row.
+  std::size_t RowBytes() const {
+    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+  }
+  // The colour at x, y from the window's top left corner.
+  COLORREF At(int x, int y) const;
+};
+
+// Copies what the window shows, frame included; nothing on failure.
+std::optional<WindowPicture> CaptureWindow(HWND window);
+
+// Writes a picture as a 24-bit BMP file; false on failure.
+bool SaveBitmap(const WindowPicture& picture, const std::wstring& path);
 
 // Copies what the window shows, frame included, into a 24-bit BMP file; false on failure.
 bool SaveWindowBitmap(HWND window, const std::wstring& path);

@@ -61,6 +61,10 @@ class Exchange {
       log_.Note("TLS handshake failed: " + error);
       return;
     }
+    if (context_.logsClientCertificate) {
+      log_.Event(stream_.PeerCertificate() != nullptr ? "client-certificate sent"
+                                                      : "client-certificate none");
+    }
     if (Faulty(Fault::Close, FaultStep::Handshake)) return Drop("handshake");
     std::string message;
     if (!ReceiveRequest(message)) return Finish();

@@ -21,6 +21,7 @@ struct IssuanceContext {
   const StopSignal* stop = nullptr;  // ends every wait when the server stops
   std::chrono::milliseconds verdictDelay{1000};  // pause between "SRVACK;" and the verdict
   const FaultPlan* faults = nullptr;             // misbehaviour asked for by tests; null: none
+  bool logsClientCertificate = false;  // whether the handshake's client certificate is logged
 };
 
 // Runs the issuance exchange on one accepted connection: handshake, request (possibly over

@@ -185,7 +185,10 @@ int Run(const ServerOptions& options) {
   }
   SslCtxPtr tls =
       server ? MakeTlsServerContext(*server, chain, error, options.tlsMinorVersion) : nullptr;
-  if (!tls) {
+  if (!tls ||
+      (options.askClientCertificate &&
+       !AskForOptionalClientCertificate(
+           tls.get(), {pki->issuingCa.certificate.get(), pki->root.certificate.get()}, error))) {
     log.Note(error);
     return 1;
   }
@@ -240,8 +243,10 @@ int Run(const ServerOptions& options) {
     log.Note("cannot make the stop pipe");
     return 1;
   }
-  IssuanceContext issuance{tls.get(),      &*pki, &codes, &log, &stop, options.verdictDelay,
-                           &options.faults};
+  IssuanceContext issuance{tls.get(),       &*pki,
+                           &codes,          &log,
+                           &stop,           options.verdictDelay,
+                           &options.faults, options.askClientCertificate};
 
   std::cout << "http-port " << httpPort << "\ntls-port " << tlsPort << "\nclient-auth-port "
             << clientAuthPort << "\nready" << std::endl;

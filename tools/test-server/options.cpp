@@ -65,6 +65,8 @@ std::string UsageText() {
          "  --advance-mode         AdvanceMode=TRUE in that app.ini\n"
          "  --no-pins              leave CAThumbprint and ROOTCAThumbprint (the SHA-256\n"
          "                         fingerprints of the demo CA and root) out of that app.ini\n"
+         "  --ask-client-certificate  ask issuance clients for an optional client certificate\n"
+         "                         (naming the demo CA and root) and log whether one came\n"
          "  --ini-host HOST        CAAddress and server name in that app.ini (default 127.0.0.1)\n"
          "  --events FILE          append one line per event to FILE\n"
          "  --verdict-delay-ms N   pause between SRVACK; and the verdict (default 1000)\n"
@@ -93,6 +95,10 @@ ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::st
     }
     if (name == "--no-pins") {
       options.writePins = false;
+      continue;
+    }
+    if (name == "--ask-client-certificate") {
+      options.askClientCertificate = true;
       continue;
     }
     if (i + 1 >= argc) {

@@ -35,6 +35,7 @@ struct ServerOptions {
   std::string language = "EN";                   // --language
   bool advanceMode = false;                      // --advance-mode
   bool writePins = true;                         // the anchor pins in app.ini (--no-pins: none)
+  bool askClientCertificate = false;             // --ask-client-certificate
   std::string iniHost = "127.0.0.1";             // --ini-host
   std::string eventsPath;                        // --events
   std::chrono::milliseconds verdictDelay{1000};  // --verdict-delay-ms

@@ -39,4 +39,17 @@ SslCtxPtr MakeTlsServerContext(const CertifiedKey& server, const std::vector<X50
   return context;
 }
 
+bool AskForOptionalClientCertificate(SSL_CTX* context, const std::vector<X509*>& authorities,
+                                     std::string& error) {
+  for (X509* authority : authorities) {
+    if (SSL_CTX_add_client_CA(context, authority) != 1) {
+      error = "TLS context: " + TakeOpenSslError();
+      return false;
+    }
+  }
+  // The certificate is only looked at, never verified: the log tells whether one came.
+  SSL_CTX_set_verify(context, SSL_VERIFY_PEER, [](int, X509_STORE_CTX*) { return 1; });
+  return true;
+}
+
 }  // namespace digital_id::test_server

@@ -15,4 +15,10 @@ namespace digital_id::test_server {
 SslCtxPtr MakeTlsServerContext(const CertifiedKey& server, const std::vector<X509*>& chain,
                                std::string& error, int minorVersion = 2);
 
+// Makes the context ask every client for a certificate issued by one of authorities, which it
+// may withhold: whatever comes, or nothing, is accepted. False (with the reason in error) on
+// failure.
+bool AskForOptionalClientCertificate(SSL_CTX* context, const std::vector<X509*>& authorities,
+                                     std::string& error);
+
 }  // namespace digital_id::test_server

@@ -200,8 +200,10 @@ class EnrollmentObject final : public certenroll::IX509Enrollment, private Objec
     }
     der.resize(size);
     const DWORD location = LocationOf(context_);
-    return stand_in::InstallResponse(der, {location, location, location, location},
-                                     RootPlacement::CaStore, description_);
+    // Without AllowUntrustedRoot the chain must end in a root the context already trusts.
+    return stand_in::InstallResponse(
+        der, {location, location, location, location},
+        {RootPlacement::CaStore, false, restrictions != kAllowUntrustedRoot}, description_);
   }
 
   STAND_IN_UNUSED(InitializeFromTemplateName)

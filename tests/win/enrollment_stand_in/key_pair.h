@@ -35,6 +35,8 @@ class KeyPair {
   HCRYPTPROV Provider() const { return provider_; }
   // AT_KEYEXCHANGE or AT_SIGNATURE.
   DWORD KeySpec() const { return request_.keySpec; }
+  // The name of the provider that holds the key.
+  const std::wstring& ProviderName() const { return providerName_; }
   // Whether the container is in the computer's key set.
   bool Machine() const { return request_.machine; }
   // The value of CERT_KEY_PROV_INFO_PROP_ID that joins a certificate to this key; it points

@@ -1,6 +1,6 @@
 // CEnroll through IEnroll4, the legacy enrollment control. The toolchain declares IEnroll4 with
-// about 130 methods, of which the program calls nine; the object is therefore built on the
-// interface's C declaration (CINTERFACE), filling the nine slots and IUnknown's. The slots left
+// about 130 methods, of which the program calls eleven; the object is therefore built on the
+// interface's C declaration (CINTERFACE), filling the eleven slots and IUnknown's. The slots left
 // empty are never called by the program: a call to one ends the process, failing the run.
 #define CINTERFACE
 #include <windows.h>
@@ -41,8 +41,8 @@ HRESULT LastError() {
   return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
-// The three stores whose location the program sets.
-enum class Store { My, Ca, Root };
+// The four stores whose location the program sets.
+enum class Store { My, Ca, Root, Request };
 
 class LegacyEnroll;
 
@@ -119,10 +119,23 @@ class LegacyEnroll final : private ObjectLifetime {
     generateFlags_ = static_cast<DWORD>(flags);
     return S_OK;
   }
+  HRESULT PutProviderFlags(LONG flags) {
+    if (const HRESULT settable = Settable(L"IEnroll4::put_ProviderFlags"); FAILED(settable)) {
+      return settable;
+    }
+    if ((static_cast<DWORD>(flags) & ~static_cast<DWORD>(CRYPT_MACHINE_KEYSET)) != 0) {
+      return Misuse(E_INVALIDARG,
+                    L"IEnroll4::put_ProviderFlags with flags other than CRYPT_MACHINE_KEYSET, "
+                    L"which the enrollment stand-in does not provide");
+    }
+    providerFlags_ = static_cast<DWORD>(flags);
+    return S_OK;
+  }
   HRESULT PutStoreFlags(Store store, LONG flags) {
-    const wchar_t* call = store == Store::My   ? L"IEnroll4::put_MyStoreFlags"
-                          : store == Store::Ca ? L"IEnroll4::put_CAStoreFlags"
-                                               : L"IEnroll4::put_RootStoreFlags";
+    const wchar_t* call = store == Store::My        ? L"IEnroll4::put_MyStoreFlags"
+                          : store == Store::Ca      ? L"IEnroll4::put_CAStoreFlags"
+                          : store == Store::Request ? L"IEnroll4::put_RequestStoreFlags"
+                                                    : L"IEnroll4::put_RootStoreFlags";
     if (!OnOwnThread(call)) {
       return RPC_E_WRONG_THREAD;
     }
@@ -158,10 +171,13 @@ class LegacyEnroll final : private ObjectLifetime {
                     L"IEnroll4::createRequestWStr with a subject or usage, which the "
                     L"enrollment stand-in does not provide");
     }
-    // The key set comes from the provider flags, which the program leaves at 0 (the user's).
+    // The key set comes from the provider flags, the pending request goes to the REQUEST store
+    // of the request store flags; both default to the user's.
     HRESULT result = S_OK;
-    key_ = KeyPair::Generate({provider_.c_str(), PROV_RSA_FULL, false, keySpec_, generateFlags_},
-                             result);
+    key_ =
+        KeyPair::Generate({provider_.c_str(), PROV_RSA_FULL,
+                           (providerFlags_ & CRYPT_MACHINE_KEYSET) != 0, keySpec_, generateFlags_},
+                          result);
     if (!key_) {
       return result;
     }
@@ -169,7 +185,7 @@ class LegacyEnroll final : private ObjectLifetime {
     if (FAILED(result)) {
       return result;
     }
-    if (result = RecordPendingRequest(*key_, myLocation_); FAILED(result)) {
+    if (result = RecordPendingRequest(*key_, requestLocation_); FAILED(result)) {
       return result;
     }
     void* data = AllocateTaskMemory(der.size(), Owner::Caller, kCall);
@@ -219,27 +235,24 @@ class LegacyEnroll final : private ObjectLifetime {
     if (response == nullptr) {
       return Misuse(E_POINTER, L"IEnroll4::acceptResponseBlob without a response");
     }
-    // A Base64 response, with or without header lines, or the DER itself.
-    std::vector<BYTE> der;
-    DWORD size = 0;
-    const auto* text = reinterpret_cast<const char*>(response->pbData);
-    if (response->cbData != 0 &&
-        CryptStringToBinaryA(text, response->cbData, CRYPT_STRING_BASE64_ANY, nullptr, &size,
-                             nullptr, nullptr) != FALSE) {
-      der.resize(size);
-      CryptStringToBinaryA(text, response->cbData, CRYPT_STRING_BASE64_ANY, der.data(), &size,
-                           nullptr, nullptr);
-      der.resize(size);
-    } else {
-      der.assign(response->pbData, response->pbData + response->cbData);
+    // The blob is the binary PKCS #7 and nothing else: a bare certificate is refused, and text
+    // is a misuse, since Base64 is what acceptResponse takes. A response cut short is refused
+    // like any other that does not decode.
+    const std::vector<BYTE> der(response->pbData, response->pbData + response->cbData);
+    if (der.empty() || der.front() != 0x30) {
+      return Misuse(CRYPT_E_ASN1_BADTAG,
+                    L"IEnroll4::acceptResponseBlob with a blob that is not DER");
     }
-    return InstallResponse(der, {myLocation_, myLocation_, caLocation_, rootLocation_},
-                           RootPlacement::RootStore, std::wstring());
+    return InstallResponse(der, {requestLocation_, myLocation_, caLocation_, rootLocation_},
+                           {RootPlacement::RootStore, true, false}, std::wstring());
   }
 
  private:
   DWORD& LocationOf(Store store) {
-    return store == Store::My ? myLocation_ : store == Store::Ca ? caLocation_ : rootLocation_;
+    return store == Store::My        ? myLocation_
+           : store == Store::Ca      ? caLocation_
+           : store == Store::Request ? requestLocation_
+                                     : rootLocation_;
   }
 
   // A key property may be set on the control's thread until the key exists.
@@ -258,6 +271,8 @@ class LegacyEnroll final : private ObjectLifetime {
   DWORD myLocation_ = CERT_SYSTEM_STORE_CURRENT_USER;
   DWORD caLocation_ = CERT_SYSTEM_STORE_CURRENT_USER;
   DWORD rootLocation_ = CERT_SYSTEM_STORE_CURRENT_USER;
+  DWORD requestLocation_ = CERT_SYSTEM_STORE_CURRENT_USER;
+  DWORD providerFlags_ = 0;
   std::wstring provider_ = MS_DEF_PROV_W;
   DWORD keySpec_ = AT_SIGNATURE;
   DWORD generateFlags_ = 0;
@@ -282,6 +297,12 @@ HRESULT STDMETHODCALLTYPE PutKeySpecSlot(IEnroll4* self, LONG keyType) {
 }
 HRESULT STDMETHODCALLTYPE PutGenKeyFlagsSlot(IEnroll4* self, LONG flags) {
   return LegacyEnroll::Of(self)->PutGenKeyFlags(flags);
+}
+HRESULT STDMETHODCALLTYPE PutProviderFlagsSlot(IEnroll4* self, LONG flags) {
+  return LegacyEnroll::Of(self)->PutProviderFlags(flags);
+}
+HRESULT STDMETHODCALLTYPE PutRequestStoreFlagsSlot(IEnroll4* self, LONG flags) {
+  return LegacyEnroll::Of(self)->PutStoreFlags(Store::Request, flags);
 }
 HRESULT STDMETHODCALLTYPE PutMyStoreFlagsSlot(IEnroll4* self, LONG flags) {
   return LegacyEnroll::Of(self)->PutStoreFlags(Store::My, flags);
@@ -312,6 +333,8 @@ IEnroll4Vtbl MakeTable() {
   table.put_ProviderNameWStr = PutProviderNameSlot;
   table.put_KeySpec = PutKeySpecSlot;
   table.put_GenKeyFlags = PutGenKeyFlagsSlot;
+  table.put_ProviderFlags = PutProviderFlagsSlot;
+  table.put_RequestStoreFlags = PutRequestStoreFlagsSlot;
   table.put_MyStoreFlags = PutMyStoreFlagsSlot;
   table.put_CAStoreFlags = PutCaStoreFlagsSlot;
   table.put_RootStoreFlags = PutRootStoreFlagsSlot;

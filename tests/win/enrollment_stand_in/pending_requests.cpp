@@ -3,6 +3,8 @@
 
 #include <wincrypt.h>
 
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "platform/win/crypt_handles.h"
@@ -29,6 +31,11 @@ CertContextPtr PendingRequestFor(HCERTSTORE requests, PCCERT_CONTEXT certificate
 }
 
 // Whether a request for the certificate's public key is pending in location.
+struct ChainEngineFree {
+  void operator()(HCERTCHAINENGINE engine) const { CertFreeCertificateChainEngine(engine); }
+};
+using ChainEnginePtr = std::unique_ptr<std::remove_pointer_t<HCERTCHAINENGINE>, ChainEngineFree>;
+
 bool IsPendingIn(DWORD location, PCCERT_CONTEXT certificate) {
   const CertStorePtr requests = OpenSystemStore(location, L"REQUEST");
   return requests && PendingRequestFor(requests.get(), certificate) != nullptr;
@@ -46,6 +53,46 @@ bool JoinToKey(PCCERT_CONTEXT placeholder, PCCERT_CONTEXT issued) {
                                            &size) != FALSE &&
          CertSetCertificateContextProperty(issued, CERT_KEY_PROV_INFO_PROP_ID, 0, info.data()) !=
              FALSE;
+}
+
+// Whether the chain of the certificate, completed from the response, ends in a root that the
+// location trusts. A chain engine of its own each time: an engine keeps the Root store as it
+// was when it was made, and the root may have been added since.
+bool EndsInTrustedRoot(PCCERT_CONTEXT certificate, HCERTSTORE response, DWORD location) {
+  CERT_CHAIN_ENGINE_CONFIG config{};
+  config.cbSize = sizeof(config);
+  config.dwFlags =
+      location == CERT_SYSTEM_STORE_LOCAL_MACHINE ? CERT_CHAIN_USE_LOCAL_MACHINE_STORE : 0;
+  HCERTCHAINENGINE rawEngine = nullptr;
+  if (CertCreateCertificateChainEngine(&config, &rawEngine) == FALSE) {
+    return false;
+  }
+  const ChainEnginePtr engine(rawEngine);
+  CERT_CHAIN_PARA parameters{};
+  parameters.cbSize = sizeof(parameters);
+  PCCERT_CHAIN_CONTEXT raw = nullptr;
+  const bool built = CertGetCertificateChain(engine.get(), certificate, nullptr, response,
+                                             &parameters, 0, nullptr, &raw) != FALSE;
+  const CertChainPtr chain(raw);
+  return built && (chain->TrustStatus.dwErrorStatus &
+                   (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) == 0;
+}
+
+// Whether the key the certificate was joined to is in the key set of location.
+bool KeyIsIn(DWORD location, PCCERT_CONTEXT certificate) {
+  DWORD size = 0;
+  if (CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size) ==
+      FALSE) {
+    return false;
+  }
+  std::vector<BYTE> info(size);
+  if (CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, info.data(),
+                                        &size) == FALSE) {
+    return false;
+  }
+  const bool machineKey = (reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(info.data())->dwFlags &
+                           CRYPT_MACHINE_KEYSET) != 0;
+  return machineKey == (location == CERT_SYSTEM_STORE_LOCAL_MACHINE);
 }
 
 bool IsSelfSigned(PCCERT_CONTEXT certificate) {
@@ -74,14 +121,15 @@ HRESULT RecordPendingRequest(KeyPair& key, DWORD location) {
 }
 
 HRESULT InstallResponse(const std::vector<BYTE>& response, const StoreLocations& stores,
-                        RootPlacement placement, const std::wstring& description) {
+                        const InstallRules& rules, const std::wstring& description) {
   CERT_BLOB blob{static_cast<DWORD>(response.size()), const_cast<BYTE*>(response.data())};
   HCERTSTORE opened = nullptr;
+  const DWORD contents = rules.pkcs7Only
+                             ? CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED
+                             : CERT_QUERY_CONTENT_FLAG_CERT | CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED;
   if (response.empty() ||
-      CryptQueryObject(CERT_QUERY_OBJECT_BLOB, &blob,
-                       CERT_QUERY_CONTENT_FLAG_CERT | CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED,
-                       CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &opened,
-                       nullptr, nullptr) == FALSE) {
+      CryptQueryObject(CERT_QUERY_OBJECT_BLOB, &blob, contents, CERT_QUERY_FORMAT_FLAG_BINARY, 0,
+                       nullptr, nullptr, nullptr, &opened, nullptr, nullptr) == FALSE) {
     return response.empty() ? CRYPT_E_NOT_FOUND : LastError();
   }
   const CertStorePtr certificates(opened);
@@ -119,8 +167,20 @@ HRESULT InstallResponse(const std::vector<BYTE>& response, const StoreLocations&
     return CRYPT_E_NOT_FOUND;
   }
 
+  if (rules.requireTrustedRoot && !EndsInTrustedRoot(issued.get(), certificates.get(), stores.my)) {
+    return CERT_E_UNTRUSTEDROOT;
+  }
   if (!JoinToKey(placeholder.get(), issued.get())) {
     return LastError();
+  }
+  if (!KeyIsIn(stores.my, issued.get())) {
+    // What the platform's objects do without a complaint, leaving a certificate whose key the
+    // location's users cannot reach.
+    ReportMisuse(stores.my == CERT_SYSTEM_STORE_LOCAL_MACHINE
+                     ? L"a certificate went to the machine's My store with a key of the user's "
+                       L"key set"
+                     : L"a certificate went to the user's My store with a key of the machine's "
+                       L"key set");
   }
   if (!description.empty()) {
     CRYPT_DATA_BLOB text{static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t)),
@@ -138,7 +198,7 @@ HRESULT InstallResponse(const std::vector<BYTE>& response, const StoreLocations&
         FALSE) {
       continue;
     }
-    const bool toRoot = placement == RootPlacement::RootStore && IsSelfSigned(certificate);
+    const bool toRoot = rules.placement == RootPlacement::RootStore && IsSelfSigned(certificate);
     const CertStorePtr store =
         OpenSystemStore(toRoot ? stores.root : stores.ca, toRoot ? L"Root" : L"CA");
     if (!store || CertAddCertificateContextToStore(store.get(), certificate,
