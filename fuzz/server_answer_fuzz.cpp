@@ -1,44 +1,53 @@
-// Feeds arbitrary server answers to the evaluation of the acknowledgement and of the verdict (and
-// to the installation of an issued certificate when the verdict announces one), over the fake
-// platform.
+// Feeds arbitrary server answers to the recognition of the issuance protocol: the classification
+// of the first answer and of the verdict, and the response that follows "ISSUED;", held to the
+// rules of the markers (found anywhere, case-sensitively, in their order of precedence).
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "core/issuance/issuance.h"
-#include "core/shell/app_state.h"
-#include "core/shell/main_window.h"
-#include "core/shell/settings.h"
+#include "base/latin1_text.h"
+#include "core/issuance/protocol.h"
 #include "fuzz/fuzz_input.h"
-#include "platform/fake/fake_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace digital_id;
   if (size == 0) {
     return 0;
   }
-  // The first byte chooses the language, the window's mode and how the rest is widened.
+  // The first byte chooses how the rest is widened: one byte per character, or two bytes per
+  // UTF-16 code unit, so that every code unit value can be reached.
   const std::uint8_t choice = data[0];
   const std::u16string answer = (choice & 4) != 0
                                     ? fuzzing::AsUtf16(data + 1, size - 1)
                                     : WidenLatin1(fuzzing::AsText(data + 1, size - 1));
-  fake::FakePlatform fakes;
-  fakes.Install();
-  App().settingsPath = u"app.ini";
-  App().isPostXp = 1;
-  if ((choice & 1) != 0) {
-    fakes.profile.Set(u"Language", u"FR");
+  const auto has = [&answer](std::u16string_view marker) {
+    return answer.find(marker) != std::u16string::npos;
+  };
+  const bool accepted = has(u"SRVACK;");
+  const bool refused = has(u"SRVNACK;");
+  const bool denied = has(u"DENIED;");
+  constexpr std::u16string_view kIssued = u"ISSUED;";
+  const bool issued = has(kIssued);
+
+  const ServerAcknowledgement acknowledgement = ClassifyServerAcknowledgement(answer);
+  fuzzing::Require((acknowledgement == ServerAcknowledgement::Accepted) == accepted);
+  fuzzing::Require((acknowledgement == ServerAcknowledgement::Refused) == (!accepted && refused));
+
+  const IssuanceVerdict verdict = ClassifyIssuanceVerdict(answer);
+  fuzzing::Require((verdict == IssuanceVerdict::Denied) == denied);
+  fuzzing::Require((verdict == IssuanceVerdict::Failed) == (!denied && refused));
+  fuzzing::Require((verdict == IssuanceVerdict::Issued) == (!denied && !refused && issued));
+
+  // The response is the whole rest of the answer behind its first "ISSUED;".
+  const std::u16string response = IssuedResponse(answer);
+  if (!issued) {
+    fuzzing::Require(response.empty());
+  } else {
+    fuzzing::Require(response.size() + kIssued.size() <= answer.size());
+    const std::size_t marker = answer.size() - response.size() - kIssued.size();
+    fuzzing::Require(answer.find(kIssued) == marker);
+    fuzzing::Require(answer.compare(marker + kIssued.size(), std::u16string::npos, response) == 0);
   }
-  App().advanceMode = (choice & 2) != 0 ? 1 : 0;
-  if (CreateMainWindow(nullptr, 1) != 1) {
-    return 0;
-  }
-  const bool acknowledged = !EvaluateServerAcknowledgement(answer).has_value();
-  fuzzing::Require(acknowledged == (answer.find(u"SRVACK;") != std::u16string::npos));
-  const StepEnd verdict = EvaluateIssuanceVerdict(answer);
-  // A verdict that ends the run never claims an issued certificate.
-  fuzzing::Require(!verdict || verdict->result != RunResult::Issued);
-  const RunOutcome outcome = verdict ? *verdict : InstallIssuedCertificate(answer);
-  ReportOutcome(outcome);
   return 0;
 }

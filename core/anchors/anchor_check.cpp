@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "core/anchors/anchor_download.h"
-#include "core/anchors/anchor_install.h"
 #include "core/shell/app_state.h"
 #include "core/shell/settings.h"
 #include "core/shell/status_lines.h"
@@ -41,7 +39,7 @@ StepEnd CheckAnchorCertificate(AnchorKind kind) {
   ShowStep(parameters.checkingText, language);
 
   CertificatePtr downloaded;
-  if (StepEnd end = DownloadAnchorCertificate(kind, downloaded)) {
+  if (StepEnd end = parameters.download(downloaded)) {
     return end;
   }
 
@@ -71,7 +69,7 @@ StepEnd CheckAnchorCertificate(AnchorKind kind) {
     return std::nullopt;
   }
   ShowTexts(parameters.checkingText, parameters.notFoundText, language);
-  return InstallAnchorCertificate(kind, *downloaded);
+  return parameters.install(*downloaded);
 }
 
 StepEnd CheckCaCertificate() {

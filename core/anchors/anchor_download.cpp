@@ -91,4 +91,12 @@ StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate) 
                     parameters.downloadFailedText, language};
 }
 
+StepEnd DownloadCaCertificate(CertificatePtr& certificate) {
+  return DownloadAnchorCertificate(AnchorKind::Ca, certificate);
+}
+
+StepEnd DownloadRootCertificate(CertificatePtr& certificate) {
+  return DownloadAnchorCertificate(AnchorKind::Root, certificate);
+}
+
 }  // namespace digital_id

@@ -35,4 +35,10 @@ std::uint32_t DownloadThreadProc(DownloadContext& context);
 // and the run ends with the kind's download failure texts.
 StepEnd DownloadAnchorCertificate(AnchorKind kind, CertificatePtr& certificate);
 
+// Downloads the issuing CA certificate: the CA kind of DownloadAnchorCertificate.
+StepEnd DownloadCaCertificate(CertificatePtr& certificate);
+
+// Downloads the root certificate: the root kind of DownloadAnchorCertificate.
+StepEnd DownloadRootCertificate(CertificatePtr& certificate);
+
 }  // namespace digital_id

@@ -30,4 +30,12 @@ StepEnd InstallAnchorCertificate(AnchorKind kind, const Certificate& certificate
                     parameters.installFailedDetail, language};
 }
 
+StepEnd InstallCaCertificate(const Certificate& certificate) {
+  return InstallAnchorCertificate(AnchorKind::Ca, certificate);
+}
+
+StepEnd InstallRootCertificate(const Certificate& certificate) {
+  return InstallAnchorCertificate(AnchorKind::Root, certificate);
+}
+
 }  // namespace digital_id

@@ -11,4 +11,11 @@ namespace digital_id {
 // the kind's installation failure texts.
 StepEnd InstallAnchorCertificate(AnchorKind kind, const Certificate& certificate);
 
+// Adds the issuing CA certificate to "CA": the CA kind of InstallAnchorCertificate.
+StepEnd InstallCaCertificate(const Certificate& certificate);
+
+// Adds the root certificate to "Root", where the platform may ask the user to confirm: the root
+// kind of InstallAnchorCertificate.
+StepEnd InstallRootCertificate(const Certificate& certificate);
+
 }  // namespace digital_id

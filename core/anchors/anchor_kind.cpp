@@ -1,5 +1,7 @@
 #include "core/anchors/anchor_kind.h"
 
+#include "core/anchors/anchor_download.h"
+#include "core/anchors/anchor_install.h"
 #include "core/shell/texts.h"
 
 namespace digital_id {
@@ -24,6 +26,8 @@ const AnchorParameters kCaParameters{
     texts::kCaInstallationFailed,
     texts::kUnableToInstallCa,
     false,
+    DownloadCaCertificate,
+    InstallCaCertificate,
 };
 
 const AnchorParameters kRootParameters{
@@ -42,6 +46,8 @@ const AnchorParameters kRootParameters{
     texts::kRootInstallationFailed,
     texts::kUnableToInstallRoot,
     true,
+    DownloadRootCertificate,
+    InstallRootCertificate,
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <string_view>
 
 #include "core/shell/localised_text.h"
+#include "core/shell/run_outcome.h"
 #include "core/shell/settings.h"
+#include "platform/cert_store.h"
 
 namespace digital_id {
 
@@ -27,6 +29,11 @@ struct AnchorParameters {
   TextPair installFailedText;     // status when the add fails
   TextPair installFailedDetail;   // detail when the add fails
   bool reportsUnopenableStore;    // a store that does not open gets the administrator text
+  // The kind's download (DownloadCaCertificate, DownloadRootCertificate): the certificate, or
+  // null with the run ended.
+  StepEnd (*download)(CertificatePtr& certificate);
+  // The kind's installation (InstallCaCertificate, InstallRootCertificate).
+  StepEnd (*install)(const Certificate& certificate);
 };
 
 // The parameters of one kind.

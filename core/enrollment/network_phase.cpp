@@ -5,6 +5,7 @@
 
 #include "core/channel/secure_channel.h"
 #include "core/issuance/issuance.h"
+#include "core/issuance/protocol.h"
 #include "core/shell/app_state.h"
 #include "core/shell/settings.h"
 #include "core/shell/status_lines.h"
@@ -16,9 +17,6 @@ namespace {
 
 // Milliseconds between the acknowledgement and the reading of the verdict.
 constexpr std::uint32_t kVerdictPause = 5000;
-
-// The client's acknowledgement of the verdict.
-constexpr const char* kClientAcknowledgement = "CLTACK;";
 
 // From connection to verdict over an open channel; the caller shuts the connection down on
 // every return.

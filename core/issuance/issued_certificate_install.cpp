@@ -2,6 +2,7 @@
 
 #include "core/issuance/enrollment_choice.h"
 #include "core/issuance/issuance.h"
+#include "core/issuance/protocol.h"
 #include "core/shell/app_state.h"
 #include "core/shell/settings.h"
 #include "core/shell/status_lines.h"
@@ -10,8 +11,6 @@
 namespace digital_id {
 
 namespace {
-
-constexpr std::u16string_view kIssuedMarker = u"ISSUED;";
 
 // Removes from the CA store of the chosen context the first certificate whose subject contains
 // the name the root check went by: the copy of the root that the installation of the chain put
@@ -33,10 +32,7 @@ void CleanUpCaStore(StoreLocation location) {
 }  // namespace
 
 RunOutcome InstallIssuedCertificate(std::u16string verdict) {
-  const std::size_t marker = verdict.find(kIssuedMarker);
-  const std::u16string response = marker == std::u16string::npos
-                                      ? std::u16string()
-                                      : verdict.substr(marker + kIssuedMarker.size());
+  const std::u16string response = IssuedResponse(verdict);
   const Language language = ReadLanguage();
   bool installed = false;
   try {

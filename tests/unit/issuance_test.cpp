@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "anchor_test_support.h"
+#include "base/utf8_text.h"
 #include "core/issuance/issuance.h"
-#include "core/issuance/request_message.h"
+#include "core/issuance/protocol.h"
 
 namespace digital_id {
 namespace {
@@ -19,29 +22,59 @@ class IssuanceTest : public CoreTest {
   void SelectMachine() { fakes().windows.Click(App().machineRadio); }
 };
 
-TEST(RequestMessageTest, LengthFieldCountsTheWholeMessage) {
+TEST(IssuanceProtocolTest, RequestLengthFieldCountsTheWholeMessage) {
   const std::u16string code(10, u'C');
   const std::u16string identity(4, u'I');
   const std::u16string request(1000, u'R');
-  const std::string sha1(AssembleRequestMessage(code, identity, request, false));
+  const std::string sha1(EncodeRequestMessage(code, identity, request, false));
   EXPECT_EQ(sha1.size(), 1039u);
   EXPECT_EQ(sha1.substr(0, 11), "REQ;001039;");
   EXPECT_EQ(sha1.substr(sha1.size() - 12), ";true;false;");
-  const std::string sha256(AssembleRequestMessage(code, identity, request, true));
+  const std::string sha256(EncodeRequestMessage(code, identity, request, true));
   EXPECT_EQ(sha256.size(), 1038u);
   EXPECT_EQ(sha256.substr(0, 11), "REQ;001038;");
   EXPECT_EQ(sha256.substr(sha256.size() - 11), ";true;true;");
 }
 
-TEST(RequestMessageTest, LineBreaksAreKeptAndCharactersNarrowedToTheirLowByte) {
+TEST(IssuanceProtocolTest, RequestKeepsLineBreaksAndNarrowsCharactersToTheirLowByte) {
   const std::string message(
-      AssembleRequestMessage(u"AB-1", u"Ren\u00E9\u0141", u"MIIB\r\nAAA=\r\n", true));
+      EncodeRequestMessage(u"AB-1", u"Ren\u00E9\u0141", u"MIIB\r\nAAA=\r\n", true));
   EXPECT_EQ(message, std::string("REQ;000045;AB-1;Ren\xE9\x41;MIIB\r\nAAA=\r\n;true;true;"));
   EXPECT_EQ(message.size(), 45u);
 }
 
-TEST(RequestMessageTest, MessageTooLongForSixDigitsIsRefused) {
-  EXPECT_EQ(AssembleRequestMessage(u"A", u"B", std::u16string(999990, u'R'), true), "");
+TEST(IssuanceProtocolTest, RequestTooLongForSixDigitsIsRefused) {
+  EXPECT_EQ(EncodeRequestMessage(u"A", u"B", std::u16string(999990, u'R'), true), "");
+}
+
+TEST(IssuanceProtocolTest, AcknowledgementMarkersCountAnywhereCaseSensitivelyAcceptedFirst) {
+  using enum ServerAcknowledgement;
+  const std::pair<const char16_t*, ServerAcknowledgement> answers[] = {
+      {u"SRVACK;", Accepted},     {u"xxSRVACK;SRVNACK;", Accepted}, {u"SRVNACK;", Refused},
+      {u"bad SRVNACK;", Refused}, {u"srvack;", Unrecognised},       {u"", Unrecognised},
+  };
+  for (const auto& [answer, expected] : answers) {
+    EXPECT_EQ(ClassifyServerAcknowledgement(answer), expected) << Utf16ToUtf8(answer);
+  }
+}
+
+TEST(IssuanceProtocolTest, VerdictMarkersAreTestedDeniedThenRefusedThenIssued) {
+  using enum IssuanceVerdict;
+  const std::pair<const char16_t*, IssuanceVerdict> verdicts[] = {
+      {u"DENIED;", Denied},          {u"ISSUED;abcDENIED;", Denied},
+      {u"SRVNACK;ISSUED;x", Failed}, {u"ISSUED;MIIC", Issued},
+      {u"", Unrecognised},           {u"issued;", Unrecognised},
+      {u"SRVACK;", Unrecognised},
+  };
+  for (const auto& [verdict, expected] : verdicts) {
+    EXPECT_EQ(ClassifyIssuanceVerdict(verdict), expected) << Utf16ToUtf8(verdict);
+  }
+}
+
+TEST(IssuanceProtocolTest, ResponseIsEverythingAfterTheFirstIssuedMarker) {
+  EXPECT_EQ(IssuedResponse(u"pre ISSUED;MIIC\r\nISSUED;tail"), u"MIIC\r\nISSUED;tail");
+  EXPECT_EQ(IssuedResponse(u"ISSUED;"), u"");
+  EXPECT_EQ(IssuedResponse(u"DENIED;MIIC"), u"");
 }
 
 TEST_F(IssuanceTest, RequestUsesThePathAndContextOfTheMoment) {
@@ -90,19 +123,10 @@ TEST_F(IssuanceTest, AcknowledgementRowsInBothLanguages) {
        1,
        {u"Certificate request submitted.", u"Présentation de demande de certificat."},
        {u"Certificate request is in progress.", u"Traitement de la demande de certificat."}},
-      {u"xxSRVACK;SRVNACK;",
-       1,
-       {u"Certificate request submitted.", u"Présentation de demande de certificat."},
-       {u"Certificate request is in progress.", u"Traitement de la demande de certificat."}},
       {u"SRVNACK;",
        0,
        {u"Submitting certificate request.", u"Soumettre une demande de certificat."},
        {u"Invalid data. Request rejected.", u"Données invalides. Demande refusée."}},
-      {u"srvack;",
-       0,
-       {u"Connection error.", u"Erreur de connexion."},
-       {u"An error occurred while connected to the server.",
-        u"Une erreur s'est produite pendant la connexion au serveur."}},
       {u"",
        0,
        {u"Connection error.", u"Erreur de connexion."},
@@ -131,8 +155,7 @@ TEST_F(IssuanceTest, VerdictRowsInBothLanguagesWithBothDenialForms) {
       u"copié et collé adéquatement  \net qu'il n'a pas été utilisé préalablement.";
   const AnswerRow rows[] = {
       {u"DENIED;", 0, {u"Request denied.", u"Demande rejetée."}, {denialEnglish, formA}},
-      {u"ISSUED;abcDENIED;", 0, {u"Request denied.", u"Demande rejetée."}, {denialEnglish, formA}},
-      {u"SRVNACK;ISSUED;x",
+      {u"SRVNACK;",
        0,
        {u"Bad connection.", u"Mauvaise connexion."},
        {u"Bad connection to the server.", u"Mauvaise connexion au serveur."}},
@@ -141,7 +164,6 @@ TEST_F(IssuanceTest, VerdictRowsInBothLanguagesWithBothDenialForms) {
        {u"Certificate was issued.", u"Le certificat a été émis."},
        {u"Installing certificate.", u"Installation du certificat."}},
       {u"", 0, {u"Request denied.", u"Demande rejetée."}, {denialEnglish, formB}},
-      {u"issued;", 0, {u"Request denied.", u"Demande rejetée."}, {denialEnglish, formB}},
   };
   for (int french = 0; french < 2; ++french) {
     if (french) SetFrench();
@@ -160,11 +182,11 @@ TEST_F(IssuanceTest, SuccessfulInstallationTurnsGreenBeforeTheTextsAndCleansTheC
   fakes().certificates.Put(StoreLocation::CurrentUser, u"CA", AnchorData(false, now));
   fakes().certificates.Put(StoreLocation::CurrentUser, u"CA", AnchorData(true, now));
   fakes().windows.ClearEvents();
-  Shown(InstallIssuedCertificate(u"pre ISSUED;MIIC\r\nISSUED;tail"));
+  Shown(InstallIssuedCertificate(u"ISSUED;MIIC\r\n"));
   const auto calls = fakes().enrollment.Calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].kind, Kind::InstallResponse);
-  EXPECT_EQ(calls[0].response, u"MIIC\r\nISSUED;tail");
+  EXPECT_EQ(calls[0].response, u"MIIC\r\n");
   EXPECT_EQ(App().lineColour.load(), 0x8000u);
   EXPECT_EQ(Status(), u"Certificate was issued.");
   EXPECT_EQ(Detail(), u"Certificate installation completed. Click Close to exit.");
