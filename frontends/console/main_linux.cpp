@@ -1,7 +1,7 @@
 // digital-id-enroll: the command-line front end of the installer on Linux.
 #include "frontends/console/console_program.h"
 #include "platform/linux/linux_platform.h"
-#include "platform/linux/pkcs12_export.h"
+#include "platform/linux/publish/pkcs12_export.h"
 
 int main(int argc, char** argv) {
   using namespace digital_id;

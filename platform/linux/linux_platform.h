@@ -1,13 +1,13 @@
 #pragma once
 
-#include "platform/linux/curl_download_engine.h"
-#include "platform/linux/file_cert_services.h"
-#include "platform/linux/identity_publisher.h"
-#include "platform/linux/ini_profile.h"
-#include "platform/linux/linux_system.h"
-#include "platform/linux/openssl_enrollment_objects.h"
-#include "platform/linux/openssl_tls_engine.h"
-#include "platform/linux/posix_sockets.h"
+#include "platform/linux/download/curl_download_engine.h"
+#include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/publish/identity_publisher.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "platform/linux/system/ini_profile.h"
+#include "platform/linux/system/linux_system.h"
+#include "platform/linux/system/posix_sockets.h"
+#include "platform/linux/tls/openssl_tls_engine.h"
 #include "platform/platform.h"
 
 namespace digital_id {

@@ -17,11 +17,11 @@
 #include <regex>
 
 #include "backend_test_support.h"
-#include "platform/linux/base64_text.h"
-#include "platform/linux/identity_publisher.h"
-#include "platform/linux/openssl_certificate.h"
-#include "platform/linux/openssl_enrollment_objects.h"
-#include "platform/linux/pkcs12_export.h"
+#include "platform/linux/enrollment/base64_text.h"
+#include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/publish/identity_publisher.h"
+#include "platform/linux/publish/pkcs12_export.h"
+#include "platform/linux/x509/openssl_certificate.h"
 
 namespace digital_id::backend_tests {
 namespace {

@@ -1,0 +1,22 @@
+#include "platform/linux/tls/verified_server_anchor.h"
+
+#include <utility>
+
+namespace digital_id {
+
+void VerifiedServerAnchor::Clear() {
+  const std::lock_guard<std::mutex> guard(mutex_);
+  der_.clear();
+}
+
+void VerifiedServerAnchor::Set(Bytes der) {
+  const std::lock_guard<std::mutex> guard(mutex_);
+  der_ = std::move(der);
+}
+
+Bytes VerifiedServerAnchor::Get() const {
+  const std::lock_guard<std::mutex> guard(mutex_);
+  return der_;
+}
+
+}  // namespace digital_id
