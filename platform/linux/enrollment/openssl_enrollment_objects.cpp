@@ -39,6 +39,7 @@ std::optional<std::string> NarrowAscii(const std::u16string& text) {
 struct Match {
   std::size_t certificateIndex = 0;
   StoredKey key;
+  EvpPkeyPtr privateKey;  // the pending key, parsed
 };
 
 std::optional<Match> FindLeaf(const std::vector<X509Ptr>& certificates,
@@ -51,7 +52,7 @@ std::optional<Match> FindLeaf(const std::vector<X509Ptr>& certificates,
     EVP_PKEY* publicKey = X509_get0_pubkey(certificates[c].get());
     for (std::size_t k = 0; publicKey != nullptr && k < keys.size(); ++k) {
       if (parsed[k] && EVP_PKEY_eq(publicKey, parsed[k].get()) == 1) {
-        return Match{c, keys[k]};
+        return Match{c, keys[k], std::move(parsed[k])};
       }
     }
   }
@@ -133,6 +134,7 @@ std::u16string OpenSslEnrollmentObjects::CreateRequest(EnrollmentPath /*path*/,
 std::int32_t OpenSslEnrollmentObjects::InstallResponse(EnrollmentPath /*path*/,
                                                        EnrollmentContext context,
                                                        const std::u16string& response) {
+  IssuedIdentity installed;  // what the hooks are told of once the installation succeeded
   try {
     const auto text = NarrowAscii(response);
     const auto der = text ? DecodeBase64Any(*text) : std::nullopt;
@@ -151,7 +153,7 @@ std::int32_t OpenSslEnrollmentObjects::InstallResponse(EnrollmentPath /*path*/,
       return kEAccessDenied;
     }
     RemoveInstalledPendingKeys(*pending, *personal);
-    const auto match = FindLeaf(certificates, pending->Keys());
+    auto match = FindLeaf(certificates, pending->Keys());
     if (!match) {
       return kCryptENotFound;
     }
@@ -183,11 +185,14 @@ std::int32_t OpenSslEnrollmentObjects::InstallResponse(EnrollmentPath /*path*/,
       return kEnrollFail;
     }
     rollback.Commit();
+    installed.stem = *personalStem;
+    installed.certificate = X509Ptr(X509_dup(leaf.Native()));
+    installed.key = std::move(match->privateKey);
   } catch (...) {
     return kEnrollFail;
   }
   if (hooks_ != nullptr) {
-    hooks_->IdentityInstalled(LocationOf(context));
+    hooks_->IdentityInstalled(LocationOf(context), std::move(installed));
   }
   return 0;
 }

@@ -14,34 +14,34 @@ const char* LocationName(StoreLocation location) {
   return location == StoreLocation::LocalMachine ? "machine" : "user";
 }
 
-const char* Verdict(bool published) {
-  return published ? "published: " : "failed: ";
+PublicationOutcome Outcome(bool published) {
+  return published ? PublicationOutcome::Published : PublicationOutcome::Failed;
 }
 
 }  // namespace
 
-void IdentityPublisher::IdentityInstalled(StoreLocation location) {
+void IdentityPublisher::IdentityInstalled(StoreLocation location, IssuedIdentity identity) {
   try {
-    auto identity = NewestIdentity(location);
-    if (!identity) {
-      report_.Add(location, std::string("failed: ") + LocationName(location) +
-                                " identity: no certificate with its key found in My");
+    if (!identity.certificate || !identity.key) {
+      report_.Add(location,
+                  {PublicationOutcome::Failed, LocationName(location) + std::string(" identity"),
+                   "no certificate with its key found in My"});
       return;
     }
-    const std::string name = CommonNameOf(identity->certificate.get());
+    CompleteChain(location, identity);
+    const std::string name = CommonNameOf(identity.certificate.get());
     if (const auto folder = IdentityFolder(location)) {
-      const IdentityFilesResult files = WriteIdentityFiles(location, *folder, *identity);
-      report_.Add(location, Verdict(files.written) + std::string("identity files for ") + name +
-                                ": " + files.detail);
+      const IdentityFilesResult files = WriteIdentityFiles(location, *folder, identity);
+      report_.Add(location, {Outcome(files.written), "identity files for " + name, files.detail});
     }
-    KeepOnlyAuthenticatedRoot(location, *identity);
+    KeepOnlyAuthenticatedRoot(location, identity);
     if (location == StoreLocation::LocalMachine) {
-      PublishSystemTrust(*identity);
+      PublishSystemTrust(identity);
     } else {
-      PublishNssDatabases(*identity);
+      PublishNssDatabases(identity);
     }
   } catch (...) {
-    report_.Add(location, "failed: publication stopped (out of memory)");
+    report_.Add(location, {PublicationOutcome::Failed, "publication stopped (out of memory)", ""});
   }
 }
 
@@ -59,8 +59,8 @@ void IdentityPublisher::KeepOnlyAuthenticatedRoot(StoreLocation location,
   }
   const std::string name =
       identity.root ? CommonNameOf(identity.root.get()) : std::string("the identity's root");
-  report_.Add(location, "skipped: trust for " + name +
-                            ": it is not the root that authenticated the issuing server");
+  report_.Add(location, {PublicationOutcome::Skipped, "trust for " + name,
+                         "it is not the root that authenticated the issuing server"});
   identity.root.reset();
 }
 
@@ -69,32 +69,31 @@ void IdentityPublisher::PublishSystemTrust(const IssuedIdentity& identity) {
   if (!identity.root) {
     return;
   }
-  const std::string target =
-      "system trust for " + CommonNameOf(identity.root.get()) + " (machine Root)";
   const SystemTrustResult result = AddToSystemTrust(identity.root.get());
-  const char* verdict = result.outcome == SystemTrustResult::Outcome::Published ? "published: "
-                        : result.outcome == SystemTrustResult::Outcome::Skipped ? "skipped: "
-                                                                                : "failed: ";
-  report_.Add(location, verdict + target + ": " + result.detail);
+  report_.Add(
+      location,
+      {result.outcome, "system trust for " + CommonNameOf(identity.root.get()) + " (machine Root)",
+       result.detail});
 }
 
 void IdentityPublisher::PublishNssDatabases(const IssuedIdentity& identity) {
   constexpr StoreLocation location = StoreLocation::CurrentUser;
   const auto home = NssHome();
   if (!home) {
-    report_.Add(location, "skipped: NSS databases: no home folder holds the user's stores");
+    report_.Add(location, {PublicationOutcome::Skipped, "NSS databases",
+                           "no home folder holds the user's stores"});
     return;
   }
   for (const NssLocation& database : FindNssLocations(*home)) {
     const std::string target = database.label + " " + database.folder.string();
     if (database.skipReason) {
-      report_.Add(location, "skipped: " + target + ": " + *database.skipReason);
+      report_.Add(location, {PublicationOutcome::Skipped, target, *database.skipReason});
       continue;
     }
     const NssPublication publication = PublishToNssDatabase(database.folder, identity);
-    report_.Add(location, Verdict(publication.published) + target + ": " + publication.detail);
+    report_.Add(location, {Outcome(publication.published), target, publication.detail});
     if (publication.keptDistrust) {
-      report_.Add(location, "skipped: " + target + ": " + *publication.keptDistrust);
+      report_.Add(location, {PublicationOutcome::Skipped, target, *publication.keptDistrust});
     }
   }
 }

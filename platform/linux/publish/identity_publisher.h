@@ -21,18 +21,18 @@ namespace digital_id {
 // reaches. It becomes trusted for servers in the user's NSS databases, or part of the system's
 // trust for the machine (see system_trust.h). The issuing CA is only ever an intermediate, and a
 // run that installed no identity publishes nothing at all.
-// Every target gets one line in the report; a target that fails or is skipped never stops the
+// Every target gets one result in the report; a target that fails or is skipped never stops the
 // others, and nothing here changes the result of the installation that triggered it.
 class IdentityPublisher : public PublicationHooks {
  public:
   // Reads the root of the verified server chain from anchor, which must outlive this object.
   explicit IdentityPublisher(const VerifiedServerAnchor& anchor) : anchor_(anchor) {}
 
-  // Publishes the newest identity of My at the location.
-  void IdentityInstalled(StoreLocation location) override;
+  // Publishes the identity just installed in My at the location, with its chain from the stores.
+  void IdentityInstalled(StoreLocation location, IssuedIdentity installed) override;
 
   // The report of everything published so far.
-  PublicationReport& Report() { return report_; }
+  const PublicationReport& Report() const { return report_; }
 
  private:
   // Keeps identity.root only when it is the root that anchored the server; reports why not.

@@ -6,9 +6,10 @@
 #include <ctime>
 #include <filesystem>
 #include <string_view>
+#include <mutex>
+#include <utility>
 
 #include "platform/linux/publish/publication_paths.h"
-#include "platform/linux/system/escaped_text.h"
 #include "platform/linux/system/file_descriptor.h"
 
 namespace digital_id {
@@ -47,28 +48,16 @@ void AppendToLog(StoreLocation location, const std::string& line) {
 
 }  // namespace
 
-void PublicationReport::SetSink(PublicationSink sink) {
+void PublicationReport::Add(StoreLocation location, PublicationResult result) {
+  const std::string line = PublicationLine(result);
   const std::lock_guard<std::mutex> guard(mutex_);
-  sink_ = std::move(sink);
+  results_.push_back(std::move(result));
+  AppendToLog(location, line);
 }
 
-void PublicationReport::Add(StoreLocation location, const std::string& line) {
-  const std::string escaped = EscapeControlCharacters(line);
-  PublicationSink sink;
-  {
-    const std::lock_guard<std::mutex> guard(mutex_);
-    lines_.push_back(escaped);
-    AppendToLog(location, escaped);
-    sink = sink_;
-  }
-  if (sink) {
-    sink(escaped);
-  }
-}
-
-std::vector<std::string> PublicationReport::Lines() const {
+std::vector<PublicationResult> PublicationReport::Results() const {
   const std::lock_guard<std::mutex> guard(mutex_);
-  return lines_;
+  return results_;
 }
 
 }  // namespace digital_id

@@ -98,7 +98,7 @@ std::string SystemTrustFileName(X509* anchor) {
 }
 
 SystemTrustResult AddToSystemTrust(X509* anchor) {
-  using Outcome = SystemTrustResult::Outcome;
+  using Outcome = PublicationOutcome;
   try {
     const Bytes pem = PemOf(anchor);
     if (pem.empty()) {

@@ -4,11 +4,13 @@
 
 #include <openssl/x509.h>
 
+#include "platform/linux/publish/publication_result.h"
+
 namespace digital_id {
 
 // What adding an anchor to the system's trust came to.
 struct SystemTrustResult {
-  enum class Outcome { Published, Skipped, Failed } outcome = Outcome::Failed;
+  PublicationOutcome outcome = PublicationOutcome::Failed;
   std::string detail;  // where it went, or why not
 };
 

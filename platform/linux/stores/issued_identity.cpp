@@ -66,8 +66,9 @@ X509Ptr Copy(X509* certificate) {
   return X509Ptr(X509_up_ref(certificate) == 1 ? certificate : nullptr);
 }
 
-// Follows the issuers of the identity's certificate through the CA and Root stores.
-void FillChain(StoreLocation location, IssuedIdentity& identity) {
+}  // namespace
+
+void CompleteChain(StoreLocation location, IssuedIdentity& identity) {
   const std::vector<X509Ptr> authorities = VisibleCertificates(location, "CA");
   const std::vector<X509Ptr> roots = VisibleCertificates(location, "Root");
   X509* current = identity.certificate.get();
@@ -94,8 +95,6 @@ void FillChain(StoreLocation location, IssuedIdentity& identity) {
   }
 }
 
-}  // namespace
-
 std::optional<IssuedIdentity> NewestIdentity(StoreLocation location) {
   const auto root = StoresRoot(location);
   if (!root || !IsFolder(*root / "My")) {
@@ -117,7 +116,7 @@ std::optional<IssuedIdentity> NewestIdentity(StoreLocation location) {
       identity.stem = stored.stem;
       identity.certificate = Copy((*it)->Native());
       identity.key = std::move(key);
-      FillChain(location, identity);
+      CompleteChain(location, identity);
       return identity;
     }
   }

@@ -19,6 +19,11 @@ struct IssuedIdentity {
   X509Ptr root;                        // the root from a Root store; null when none was found
 };
 
+// Fills in the chain of an identity whose certificate and key are set: the certificates of the
+// CA and Root stores of the location (and, for the current user, of the machine) that lead from
+// it to a root. Only reads.
+void CompleteChain(StoreLocation location, IssuedIdentity& identity);
+
 // The newest complete entry (a certificate with the key that fits it) of My at the location,
 // with its chain from the CA and Root stores of that location (and, for the current user, of
 // the machine, which the user's lookups also see); nullopt when My holds none. Only reads: no
