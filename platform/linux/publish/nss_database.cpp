@@ -11,6 +11,7 @@
 
 #include "platform/linux/publish/nss_handles.h"
 #include "platform/linux/stores/store_paths.h"
+#include "platform/lock.h"
 
 namespace digital_id {
 
@@ -18,9 +19,9 @@ namespace {
 
 constexpr const char* kFallbackNickname = "Digital ID";
 
-std::mutex& NssMutex() {
-  static std::mutex mutex;
-  return mutex;
+Lock& NssLock() {
+  static Lock lock;
+  return lock;
 }
 
 // The name of NSS's last error, for the report.
@@ -252,7 +253,7 @@ bool NssContext::Shutdown() {
 
 NssPublication PublishToNssDatabase(const std::filesystem::path& folder,
                                     const IssuedIdentity& identity) {
-  const std::lock_guard<std::mutex> guard(NssMutex());
+  const std::lock_guard<Lock> guard(NssLock());
   if (NSS_IsInitialized()) {
     return Refused("NSS is already in use in this process");
   }

@@ -11,6 +11,7 @@
 
 #include "platform/linux/publish/publication_paths.h"
 #include "platform/linux/system/file_descriptor.h"
+#include "platform/lock.h"
 
 namespace digital_id {
 
@@ -50,13 +51,13 @@ void AppendToLog(StoreLocation location, const std::string& line) {
 
 void PublicationReport::Add(StoreLocation location, PublicationResult result) {
   const std::string line = PublicationLine(result);
-  const std::lock_guard<std::mutex> guard(mutex_);
+  const std::lock_guard<Lock> guard(lock_);
   results_.push_back(std::move(result));
   AppendToLog(location, line);
 }
 
 std::vector<PublicationResult> PublicationReport::Results() const {
-  const std::lock_guard<std::mutex> guard(mutex_);
+  const std::lock_guard<Lock> guard(lock_);
   return results_;
 }
 

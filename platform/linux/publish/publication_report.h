@@ -5,6 +5,7 @@
 
 #include "platform/cert_store.h"
 #include "platform/linux/publish/publication_result.h"
+#include "platform/lock.h"
 
 namespace digital_id {
 
@@ -20,7 +21,7 @@ class PublicationReport {
   std::vector<PublicationResult> Results() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::vector<PublicationResult> results_;
 };
 

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/linux/system/escaped_text.h"
+#include "platform/lock.h"
 
 extern char* program_invocation_short_name;
 
@@ -226,9 +227,9 @@ std::string FindProgram(const std::string& program) {
 }
 
 void NoticeOnce(const std::string& text) {
-  static std::mutex mutex;
+  static Lock lock;
   static std::set<std::string> told;
-  const std::lock_guard<std::mutex> guard(mutex);
+  const std::lock_guard<Lock> guard(lock);
   if (told.insert(text).second) {
     // Paths come from the environment: control characters are shown, never sent to the terminal.
     const std::string shown = EscapeControlCharacters(text);

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/cert_store.h"
+#include "platform/lock.h"
 
 namespace digital_id {
 
@@ -20,7 +21,7 @@ class VerifiedServerAnchor {
   Bytes Get() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   Bytes der_;
 };
 
