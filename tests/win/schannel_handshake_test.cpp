@@ -61,15 +61,15 @@ class SchannelHandshake : public ::testing::Test {
       SecureChannel channel;
       channel.session = std::move(session);
       channel.serverSocket = Services().sockets->CreateTcpSocket();
-      if (!ConnectToServer(channel)) {
+      if (GoesOn(ConnectToServer(channel))) {
         StepEnd end = PerformHandshake(channel);
-        if (!end) {
+        if (GoesOn(end)) {
           end = AuthenticateServer(channel, Language::English);
         }
-        outcome = !end                                        ? Outcome::Trusted
+        outcome = GoesOn(end)                                 ? Outcome::Trusted
                   : end->result == RunResult::HandshakeFailed ? Outcome::HandshakeRefused
                                                               : Outcome::IssuerRefused;
-        if (end) {
+        if (EndsRun(end)) {
           ReportOutcome(*end);  // the texts the window would show
         }
       }
