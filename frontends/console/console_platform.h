@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,19 @@ class ConsolePlatform {
   // What the platform made available to other programs since Start, and what it left out: one
   // line of plain text per target, oldest first.
   virtual std::vector<std::string> PublicationLines() const { return {}; }
+};
+
+// A ConsolePlatform over an aggregate of a platform's services made over a window system
+// (LinuxPlatform, WinPlatform): Start makes it, Stop ends it.
+template <typename Services>
+class ConsolePlatformOver : public ConsolePlatform {
+ public:
+  Platform& Start(WindowSystem& windows) override { return services_.emplace(windows).Services(); }
+  void Stop() override { services_.reset(); }
+
+ protected:
+  // The services between Start and Stop; empty otherwise.
+  std::optional<Services> services_;
 };
 
 }  // namespace digital_id

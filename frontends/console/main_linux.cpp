@@ -1,5 +1,4 @@
 // digital-id-enroll: the command-line front end of the installer on Linux.
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +12,8 @@ namespace {
 
 // The Linux platform for the command line: its services, the PKCS #12 export of the newest
 // identity of the file stores, and the lines of its publication report.
-class LinuxConsolePlatform final : public ConsolePlatform {
+class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
  public:
-  Platform& Start(WindowSystem& windows) override { return platform_.emplace(windows).Services(); }
-  void Stop() override { platform_.reset(); }
   bool ExportsPkcs12() const override { return true; }
   ConsoleExportResult ExportPkcs12(bool machine, const SecretText& passphrase,
                                    const std::string& file) override {
@@ -26,16 +23,13 @@ class LinuxConsolePlatform final : public ConsolePlatform {
   }
   std::vector<std::string> PublicationLines() const override {
     std::vector<std::string> lines;
-    if (platform_) {
-      for (const PublicationResult& result : platform_->Publications()) {
+    if (services_) {
+      for (const PublicationResult& result : services_->Publications()) {
         lines.push_back(PublicationLine(result));
       }
     }
     return lines;
   }
-
- private:
-  std::optional<LinuxPlatform> platform_;
 };
 
 }  // namespace

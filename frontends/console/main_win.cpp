@@ -1,7 +1,6 @@
 // digital-id-enroll.exe: the command-line front end of the installer on Windows.
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,23 +8,6 @@
 #include "base/wide_text.h"
 #include "frontends/console/console_program.h"
 #include "platform/win/win_platform.h"
-
-namespace digital_id {
-namespace {
-
-// The Windows platform for the command line: its services only (the certificate manager exports
-// identities, and the system stores need no publication).
-class WinConsolePlatform final : public ConsolePlatform {
- public:
-  Platform& Start(WindowSystem& windows) override { return platform_.emplace(windows).Services(); }
-  void Stop() override { platform_.reset(); }
-
- private:
-  std::optional<WinPlatform> platform_;
-};
-
-}  // namespace
-}  // namespace digital_id
 
 int wmain(int argc, wchar_t** argv) {
   using namespace digital_id;
@@ -38,6 +20,8 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::string& argument : arguments) {
     pointers.push_back(argument.c_str());
   }
-  WinConsolePlatform platform;
+  // The Windows platform for the command line: its services only (the certificate manager exports
+  // identities, and the system stores need no publication).
+  ConsolePlatformOver<WinPlatform> platform;
   return RunConsoleProgram(argc, pointers.data(), platform);
 }
