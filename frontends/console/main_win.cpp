@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/utf8_text.h"
-#include "base/wide_text.h"
 #include "frontends/console/console_program.h"
+#include "platform/win/wide_text.h"
 #include "platform/win/win_platform.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "base/wide_text.h"
 #include "platform/win/context_flags.h"
 #include "platform/win/crypt_digest.h"
 #include "platform/win/cryptoapi_certificate.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id {
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "base/wide_text.h"
 #include "platform/win/cryptoapi_certificate.h"
 #include "platform/win/server_chain_check.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id::sspi {
 

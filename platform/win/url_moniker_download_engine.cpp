@@ -4,8 +4,8 @@
 
 #include <urlmon.h>
 
-#include "base/wide_text.h"
 #include "platform/win/bind_status_callback_adapter.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id {
 

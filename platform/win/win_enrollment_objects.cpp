@@ -10,10 +10,10 @@
 #include <string>
 
 #include "base/latin1_text.h"
-#include "base/wide_text.h"
 #include "platform/win/certenroll_interfaces.h"
 #include "platform/win/com_ptr.h"
 #include "platform/win/context_flags.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id {
 

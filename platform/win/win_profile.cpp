@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "base/wide_text.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id {
 

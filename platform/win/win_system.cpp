@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/wide_text.h"
+#include "platform/win/wide_text.h"
 #include "platform/win/win_thread.h"
 
 namespace digital_id {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/wide_text.h"
+#include "platform/win/wide_text.h"
 #include "platform/win/win_enrollment_objects.h"
 #include "tests/win/enrollment_test_support.h"
 
