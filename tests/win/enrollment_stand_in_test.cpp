@@ -8,8 +8,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/win/certenroll_interfaces.h"
-#include "platform/win/com_ptr.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
+#include "platform/win/system/com_ptr.h"
 #include "tests/win/enrollment_test_support.h"
 #include "tests/win/wine_test_environment.h"
 

@@ -8,7 +8,7 @@
 #include "core/channel/secure_channel.h"
 #include "core/shell/app_state.h"
 #include "platform/fake/fake_window_system.h"
-#include "platform/win/cryptoapi_cert_services.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
 #include "platform/win/win_platform.h"
 #include "tests/win/wine_test_environment.h"
 

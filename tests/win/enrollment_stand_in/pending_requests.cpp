@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 #include "tests/win/enrollment_stand_in/misuse_report.h"
 
 namespace digital_id::stand_in {

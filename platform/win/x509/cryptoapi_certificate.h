@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/cert_store.h"
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 
 namespace digital_id {
 

@@ -1,4 +1,4 @@
-#include "platform/win/win_system.h"
+#include "platform/win/system/win_system.h"
 
 #include <windows.h>
 
@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win/system/win_thread.h"
 #include "platform/win/wide_text.h"
-#include "platform/win/win_thread.h"
 
 namespace digital_id {
 

@@ -1,4 +1,4 @@
-#include "platform/win/win_profile.h"
+#include "platform/win/system/win_profile.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "platform/win/crypt_digest.h"
+#include "platform/win/x509/crypt_digest.h"
 
 namespace digital_id {
 

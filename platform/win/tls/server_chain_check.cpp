@@ -1,6 +1,6 @@
-#include "platform/win/server_chain_check.h"
+#include "platform/win/tls/server_chain_check.h"
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 
 namespace digital_id::sspi {
 

@@ -1,4 +1,4 @@
-#include "platform/win/cryptoapi_certificate.h"
+#include "platform/win/x509/cryptoapi_certificate.h"
 
 namespace digital_id {
 

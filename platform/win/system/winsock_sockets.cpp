@@ -1,4 +1,4 @@
-#include "platform/win/winsock_sockets.h"
+#include "platform/win/system/winsock_sockets.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -1,11 +1,11 @@
-#include "platform/win/cryptoapi_cert_services.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
 
 #include <vector>
 
-#include "platform/win/context_flags.h"
-#include "platform/win/crypt_digest.h"
-#include "platform/win/cryptoapi_certificate.h"
+#include "platform/win/stores/context_flags.h"
 #include "platform/win/wide_text.h"
+#include "platform/win/x509/crypt_digest.h"
+#include "platform/win/x509/cryptoapi_certificate.h"
 
 namespace digital_id {
 

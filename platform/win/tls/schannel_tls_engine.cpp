@@ -1,7 +1,7 @@
-#include "platform/win/schannel_tls_engine.h"
+#include "platform/win/tls/schannel_tls_engine.h"
 
-#include "platform/win/schannel_table.h"
 #include "platform/win/sspi/sspi_tls_session.h"
+#include "platform/win/tls/schannel_table.h"
 
 namespace digital_id {
 

@@ -1,12 +1,12 @@
-#include "platform/win/schannel_table.h"
+#include "platform/win/tls/schannel_table.h"
 
 #include <schannel.h>
 
 #include <vector>
 
-#include "platform/win/cryptoapi_certificate.h"
-#include "platform/win/server_chain_check.h"
+#include "platform/win/tls/server_chain_check.h"
 #include "platform/win/wide_text.h"
+#include "platform/win/x509/cryptoapi_certificate.h"
 
 namespace digital_id::sspi {
 

@@ -1,4 +1,4 @@
-#include "platform/win/win_enrollment_objects.h"
+#include "platform/win/enrollment/win_enrollment_objects.h"
 
 #include <windows.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 
 #include "base/latin1_text.h"
-#include "platform/win/certenroll_interfaces.h"
-#include "platform/win/com_ptr.h"
-#include "platform/win/context_flags.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
+#include "platform/win/stores/context_flags.h"
+#include "platform/win/system/com_ptr.h"
 #include "platform/win/wide_text.h"
 
 namespace digital_id {

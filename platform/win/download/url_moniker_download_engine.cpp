@@ -1,10 +1,10 @@
-#include "platform/win/url_moniker_download_engine.h"
+#include "platform/win/download/url_moniker_download_engine.h"
 
 #include <windows.h>
 
 #include <urlmon.h>
 
-#include "platform/win/bind_status_callback_adapter.h"
+#include "platform/win/download/bind_status_callback_adapter.h"
 #include "platform/win/wide_text.h"
 
 namespace digital_id {

@@ -1,4 +1,4 @@
-#include "platform/win/context_flags.h"
+#include "platform/win/stores/context_flags.h"
 
 #include <wincrypt.h>
 

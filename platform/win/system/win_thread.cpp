@@ -1,4 +1,4 @@
-#include "platform/win/win_thread.h"
+#include "platform/win/system/win_thread.h"
 
 #include <utility>
 

@@ -3,7 +3,7 @@
 #include <objidl.h>
 
 #include "platform/download.h"
-#include "platform/win/com_ptr.h"
+#include "platform/win/system/com_ptr.h"
 
 namespace digital_id {
 

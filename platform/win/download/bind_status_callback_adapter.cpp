@@ -1,4 +1,4 @@
-#include "platform/win/bind_status_callback_adapter.h"
+#include "platform/win/download/bind_status_callback_adapter.h"
 
 #include <cstring>
 #include <utility>
