@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/linux/posix_sockets.h"
+#include "platform/linux/system/posix_sockets.h"
 
 namespace digital_id::bench {
 

@@ -18,10 +18,10 @@
 #include "bench/bench_timing.h"
 #include "bench/child_process.h"
 #include "bench/engine_handshake.h"
-#include "platform/linux/file_cert_services.h"
-#include "platform/linux/openssl_enrollment_objects.h"
-#include "platform/linux/openssl_handles.h"
-#include "platform/linux/openssl_tls_engine.h"
+#include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "platform/linux/tls/openssl_tls_engine.h"
+#include "platform/linux/x509/openssl_handles.h"
 
 #ifndef TEST_SERVER_PATH
 #error "TEST_SERVER_PATH must name the digital-id-test-server binary"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_input.h"
-#include "platform/linux/file_cert_services.h"
+#include "platform/linux/stores/file_cert_services.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace digital_id;

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "fuzz/fuzz_input.h"
-#include "platform/linux/base64_text.h"
-#include "platform/linux/pkcs7_response.h"
+#include "platform/linux/enrollment/base64_text.h"
+#include "platform/linux/enrollment/pkcs7_response.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace digital_id;

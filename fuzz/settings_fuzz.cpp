@@ -7,7 +7,7 @@
 #include "core/shell/localised_text.h"
 #include "core/shell/settings.h"
 #include "fuzz/fuzz_input.h"
-#include "platform/linux/ini_profile.h"
+#include "platform/linux/system/ini_profile.h"
 
 namespace digital_id {
 namespace {

@@ -37,10 +37,10 @@ RunOutcome Enroll() {
     return RunOutcome{RunResult::CodeRejected, texts::kInvalidData, texts::kInvalidCode, language};
   }
   const std::u16string identity = IdentityName();
-  if (StepEnd end = CheckCaCertificate()) {
+  if (StepEnd end = CheckCaCertificate(); EndsRun(end)) {
     return *end;
   }
-  if (StepEnd end = CheckRootCertificate()) {
+  if (StepEnd end = CheckRootCertificate(); EndsRun(end)) {
     return *end;
   }
   return RunNetworkPhase(language, code, identity);

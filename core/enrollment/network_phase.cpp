@@ -23,33 +23,33 @@ constexpr std::uint32_t kVerdictPause = 5000;
 RunOutcome RunExchange(SecureChannel& channel, Language language, std::u16string_view secureCode,
                        const std::u16string& identityName) {
   Sockets& sockets = *Services().sockets;
-  if (StepEnd end = ConnectToServer(channel)) {
+  if (StepEnd end = ConnectToServer(channel); EndsRun(end)) {
     return *end;
   }
   const std::uint32_t timeout = NumberFromText(ReadSetting(keys::kSendReceiveTimeout));
   sockets.SetReceiveTimeout(channel.serverSocket, timeout);
   sockets.SetSendTimeout(channel.serverSocket, timeout);
-  if (StepEnd end = PerformHandshake(channel)) {
+  if (StepEnd end = PerformHandshake(channel); EndsRun(end)) {
     return *end;
   }
-  if (StepEnd end = AuthenticateServer(channel, language)) {
+  if (StepEnd end = AuthenticateServer(channel, language); EndsRun(end)) {
     return *end;
   }
   SecretText request;  // holds the secure code
-  if (StepEnd end = GenerateRequestMessage(secureCode, identityName, request)) {
+  if (StepEnd end = GenerateRequestMessage(secureCode, identityName, request); EndsRun(end)) {
     return *end;
   }
   ShowStep(texts::kSubmittingRequest, language);
-  if (StepEnd end = SendSecureMessage(channel, request)) {
+  if (StepEnd end = SendSecureMessage(channel, request); EndsRun(end)) {
     return *end;
   }
-  if (StepEnd end = EvaluateServerAcknowledgement(ReceiveSecureMessage(channel))) {
+  if (StepEnd end = EvaluateServerAcknowledgement(ReceiveSecureMessage(channel)); EndsRun(end)) {
     return *end;  // no "CLTACK;" after a refused or unreadable acknowledgement
   }
   Services().system->Sleep(kVerdictPause);
   const std::u16string verdict = ReceiveSecureMessage(channel);
   StepEnd end = EvaluateIssuanceVerdict(verdict);
-  const RunOutcome outcome = end ? *end : InstallIssuedCertificate(verdict);
+  const RunOutcome outcome = EndsRun(end) ? *end : InstallIssuedCertificate(verdict);
   // The verdict is acknowledged whatever it was; a failed acknowledgement changes nothing of an
   // installation that is done.
   SendSecureMessage(channel, kClientAcknowledgement);

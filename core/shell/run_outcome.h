@@ -33,7 +33,18 @@ struct RunOutcome {
 };
 
 // What a step gives back: nothing when the run goes on, the run's outcome when it ends here.
+// Read it through EndsRun and GoesOn, not as a truth value, where "!Step()" would mean success.
 using StepEnd = std::optional<RunOutcome>;
+
+// True when the step ended the run; *end is then the run's outcome.
+inline bool EndsRun(const StepEnd& end) {
+  return end.has_value();
+}
+
+// True when the run goes on after the step.
+inline bool GoesOn(const StepEnd& end) {
+  return !end.has_value();
+}
 
 // The outcome for a failure a step met, in the language read anew (an exception may have come
 // before the step read it; fallback then stands).

@@ -7,8 +7,8 @@
 
 namespace digital_id {
 
-int RunConsoleExport(const ConsoleOptions& options, const Pkcs12Exporter& exporter) {
-  if (!exporter) {
+int RunConsoleExport(const ConsoleOptions& options, ConsolePlatform& platform) {
+  if (!platform.ExportsPkcs12()) {
     PrintText(ConsoleStream::Errors,
               "digital-id-enroll: --export-pkcs12 is not available on this system (on Windows, "
               "the certificate manager exports the identity from the Personal store)\n");
@@ -26,7 +26,8 @@ int RunConsoleExport(const ConsoleOptions& options, const Pkcs12Exporter& export
               "PKCS #12 file on the first line of standard input\n");
     return 2;
   }
-  const ConsoleExportResult result = exporter(options.machine, passphrase, *options.exportPkcs12);
+  const ConsoleExportResult result =
+      platform.ExportPkcs12(options.machine, passphrase, *options.exportPkcs12);
   if (!result.written) {
     PrintText(ConsoleStream::Errors, "digital-id-enroll: nothing exported to " +
                                          *options.exportPkcs12 + ": " + result.error + "\n");

@@ -1,16 +1,41 @@
 // digital-id-enroll: the command-line front end of the installer on Linux.
+#include <string>
+#include <vector>
+
 #include "frontends/console/console_program.h"
 #include "platform/linux/linux_platform.h"
-#include "platform/linux/pkcs12_export.h"
+#include "platform/linux/publish/pkcs12_export.h"
+#include "platform/linux/publish/publication_result.h"
 
-int main(int argc, char** argv) {
-  using namespace digital_id;
-  // --export-pkcs12 writes the newest identity of the file stores with the backend's export.
-  const Pkcs12Exporter exportPkcs12 = [](bool machine, const SecretText& passphrase,
-                                         const std::string& file) {
+namespace digital_id {
+namespace {
+
+// The Linux platform for the command line: its services, the PKCS #12 export of the newest
+// identity of the file stores, and the lines of its publication report.
+class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
+ public:
+  bool ExportsPkcs12() const override { return true; }
+  ConsoleExportResult ExportPkcs12(bool machine, const SecretText& passphrase,
+                                   const std::string& file) override {
     const Pkcs12Export exported = ExportNewestIdentityAsPkcs12(
         machine ? StoreLocation::LocalMachine : StoreLocation::CurrentUser, passphrase, file);
-    return ConsoleExportResult{exported.written, exported.error};
-  };
-  return RunConsoleProgram<LinuxPlatform>(argc, argv, exportPkcs12);
+    return {exported.written, exported.error};
+  }
+  std::vector<std::string> PublicationLines() const override {
+    std::vector<std::string> lines;
+    if (services_) {
+      for (const PublicationResult& result : services_->Publications()) {
+        lines.push_back(PublicationLine(result));
+      }
+    }
+    return lines;
+  }
+};
+
+}  // namespace
+}  // namespace digital_id
+
+int main(int argc, char** argv) {
+  digital_id::LinuxConsolePlatform platform;
+  return digital_id::RunConsoleProgram(argc, argv, platform);
 }

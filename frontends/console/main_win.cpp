@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/utf8_text.h"
-#include "base/wide_text.h"
 #include "frontends/console/console_program.h"
+#include "platform/win/wide_text.h"
 #include "platform/win/win_platform.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -20,5 +20,8 @@ int wmain(int argc, wchar_t** argv) {
   for (const std::string& argument : arguments) {
     pointers.push_back(argument.c_str());
   }
-  return RunConsoleProgram<WinPlatform>(argc, pointers.data());
+  // The Windows platform for the command line: its services only (the certificate manager exports
+  // identities, and the system stores need no publication).
+  ConsolePlatformOver<WinPlatform> platform;
+  return RunConsoleProgram(argc, pointers.data(), platform);
 }

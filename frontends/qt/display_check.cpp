@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/linux/file_descriptor.h"
+#include "platform/linux/system/file_descriptor.h"
 
 namespace digital_id {
 

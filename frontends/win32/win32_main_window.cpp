@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "base/wide_text.h"
 #include "frontends/win32/gdi_font.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id {
 

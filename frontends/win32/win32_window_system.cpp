@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "base/secret_text.h"
-#include "base/wide_text.h"
 #include "frontends/win32/win32_controls.h"
+#include "platform/win/wide_text.h"
 
 namespace digital_id {
 

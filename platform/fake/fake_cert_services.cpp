@@ -116,7 +116,7 @@ FakeCertStore::FakeCertStore(FakeCertServices& services,
     : services_(services), key_(std::move(key)) {}
 
 CertificatePtr FakeCertStore::FindFirstBySubject(const std::u16string& text) {
-  std::lock_guard lock(services_.mutex_);
+  std::lock_guard lock(services_.lock_);
   for (const FakeCertificateData& data : services_.stores_[key_]) {
     if (ContainsIgnoringCase(data.subject, text)) return std::make_unique<FakeCertificate>(data);
   }
@@ -124,7 +124,7 @@ CertificatePtr FakeCertStore::FindFirstBySubject(const std::u16string& text) {
 }
 
 bool FakeCertStore::Add(const Certificate& certificate) {
-  std::lock_guard lock(services_.mutex_);
+  std::lock_guard lock(services_.lock_);
   if (services_.refusingAdds_.count(key_) != 0) return false;
   const auto* fakeCertificate = dynamic_cast<const FakeCertificate*>(&certificate);
   if (fakeCertificate == nullptr) return false;
@@ -134,7 +134,7 @@ bool FakeCertStore::Add(const Certificate& certificate) {
 }
 
 bool FakeCertStore::Delete(CertificatePtr found) {
-  std::lock_guard lock(services_.mutex_);
+  std::lock_guard lock(services_.lock_);
   if (!found) return false;
   auto& certificates = services_.stores_[key_];
   for (auto it = certificates.begin(); it != certificates.end(); ++it) {
@@ -149,7 +149,7 @@ bool FakeCertStore::Delete(CertificatePtr found) {
 
 std::unique_ptr<CertStore> FakeCertServices::OpenSystemStore(StoreLocation location,
                                                              const std::u16string& name) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   const Key key{location, name};
   ++openCounts_[key];
   if (unopenable_.count(key) != 0) return nullptr;
@@ -159,7 +159,7 @@ std::unique_ptr<CertStore> FakeCertServices::OpenSystemStore(StoreLocation locat
     ClosingStore(FakeCertServices& services, Key key)
         : FakeCertStore(services, std::move(key)), owner(services) {}
     ~ClosingStore() override {
-      std::lock_guard lock(owner.mutex_);
+      std::lock_guard lock(owner.lock_);
       --owner.openStores_;
     }
     FakeCertServices& owner;
@@ -215,45 +215,45 @@ std::u16string FakeCertServices::NameToSimpleString(const Bytes& encodedName,
 
 void FakeCertServices::Put(StoreLocation location, const std::u16string& store,
                            const FakeCertificateData& data) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   stores_[{location, store}].push_back(data);
 }
 
 void FakeCertServices::MakeUnopenable(StoreLocation location, const std::u16string& store) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   unopenable_.insert({location, store});
 }
 
 void FakeCertServices::RefuseAdds(StoreLocation location, const std::u16string& store) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   refusingAdds_.insert({location, store});
 }
 
 std::vector<FakeCertificateData> FakeCertServices::Contents(StoreLocation location,
                                                             const std::u16string& store) const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   auto found = stores_.find({location, store});
   return found == stores_.end() ? std::vector<FakeCertificateData>{} : found->second;
 }
 
 int FakeCertServices::OpenCount(StoreLocation location, const std::u16string& store) const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   auto found = openCounts_.find({location, store});
   return found == openCounts_.end() ? 0 : found->second;
 }
 
 int FakeCertServices::AddCount() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return adds_;
 }
 
 int FakeCertServices::DeleteCount() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return deletes_;
 }
 
 int FakeCertServices::OpenStores() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return openStores_;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/cert_store.h"
+#include "platform/lock.h"
 
 namespace digital_id::fake {
 
@@ -88,7 +89,7 @@ class FakeCertServices : public CertServices {
  private:
   friend class FakeCertStore;
   using Key = std::pair<StoreLocation, std::u16string>;
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::map<Key, std::vector<FakeCertificateData>> stores_;
   std::set<Key> unopenable_;
   std::set<Key> refusingAdds_;

@@ -58,7 +58,7 @@ HResult FakeDownloadEngine::OpenBlockingStream(const std::u16string& url,
                                                std::unique_ptr<DownloadStream>& stream) {
   FakeDownload download;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     requests_.push_back(url);
     auto found = downloads_.find(url);
     if (found == downloads_.end()) return kEFail;
@@ -84,12 +84,12 @@ HResult FakeDownloadEngine::OpenBlockingStream(const std::u16string& url,
 }
 
 void FakeDownloadEngine::Serve(const std::u16string& url, FakeDownload download) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   downloads_[url] = std::move(download);
 }
 
 std::vector<std::u16string> FakeDownloadEngine::Requests() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return requests_;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/cert_store.h"
 #include "platform/download.h"
+#include "platform/lock.h"
 
 namespace digital_id::fake {
 
@@ -48,7 +49,7 @@ class FakeDownloadEngine : public DownloadEngine {
   int AbortsSeen() const { return aborts_.load(); }
 
  private:
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::map<std::u16string, FakeDownload> downloads_;
   std::vector<std::u16string> requests_;
   std::atomic<int> aborts_{0};

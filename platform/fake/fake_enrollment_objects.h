@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/enrollment_objects.h"
+#include "platform/lock.h"
 
 namespace digital_id::fake {
 
@@ -32,7 +33,7 @@ class FakeEnrollmentObjects : public EnrollmentObjects {
   std::vector<EnrollmentCall> Calls() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::vector<EnrollmentCall> calls_;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/profile.h"
 
 namespace digital_id::fake {
@@ -27,7 +28,7 @@ class FakeProfile : public Profile {
   std::vector<std::size_t> BufferSizes() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::map<std::u16string, std::u16string> values_;
   std::vector<std::u16string> keysRead_;
   std::vector<std::u16string> pathsRead_;

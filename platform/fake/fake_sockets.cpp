@@ -6,7 +6,7 @@
 namespace digital_id::fake {
 
 int FakeSockets::Startup(std::uint8_t, std::uint8_t) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   ++startups_;
   return startupResult;
 }
@@ -16,7 +16,7 @@ void FakeSockets::Cleanup() {
 }
 
 SocketHandle FakeSockets::CreateTcpSocket() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (failSocketCreation) return kInvalidSocket;
   const SocketHandle socket = nextSocket_++;
   open_.insert(socket);
@@ -25,7 +25,7 @@ SocketHandle FakeSockets::CreateTcpSocket() {
 }
 
 std::optional<std::uint32_t> FakeSockets::ResolveIpv4(const std::string& host) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   resolves_.push_back(host);
   auto found = hosts_.find(host);
   if (found == hosts_.end()) return std::nullopt;
@@ -33,43 +33,43 @@ std::optional<std::uint32_t> FakeSockets::ResolveIpv4(const std::string& host) {
 }
 
 int FakeSockets::SetNonBlocking(SocketHandle socket, bool nonBlocking) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   nonBlockingModes_.push_back(nonBlocking);
   return IsOpen(socket) ? 0 : kSocketError;
 }
 
 int FakeSockets::Connect(SocketHandle socket, std::uint32_t address, std::uint16_t port) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   connects_.push_back({socket, address, port});
   // A non-blocking connect answers "in progress", as a real one does.
   return kSocketError;
 }
 
 int FakeSockets::WaitForConnection(SocketHandle socket, long seconds, long microseconds) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   waits_.push_back({socket, seconds, microseconds});
   return IsOpen(socket) ? waitResult : kSocketError;
 }
 
 int FakeSockets::PendingError(SocketHandle) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return pendingError;
 }
 
 int FakeSockets::SetReceiveTimeout(SocketHandle socket, std::uint32_t milliseconds) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   receiveTimeouts_.push_back(milliseconds);
   return IsOpen(socket) ? 0 : kSocketError;
 }
 
 int FakeSockets::SetSendTimeout(SocketHandle socket, std::uint32_t milliseconds) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   sendTimeouts_.push_back(milliseconds);
   return IsOpen(socket) ? 0 : kSocketError;
 }
 
 int FakeSockets::Send(SocketHandle socket, const std::uint8_t* data, int length) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   sendLengths_.push_back(length);
   if (!IsOpen(socket) || length < 0) return kSocketError;
   int limit = maxSendChunk > 0 ? maxSendChunk : length;
@@ -84,7 +84,7 @@ int FakeSockets::Send(SocketHandle socket, const std::uint8_t* data, int length)
 }
 
 int FakeSockets::Receive(SocketHandle socket, std::uint8_t* buffer, int length) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   receiveLengths_.push_back(length);
   if (!IsOpen(socket)) return kSocketError;
   if (closedByPeer_ || length <= 0) return 0;
@@ -109,7 +109,7 @@ int FakeSockets::Receive(SocketHandle socket, std::uint8_t* buffer, int length) 
 }
 
 int FakeSockets::Close(SocketHandle socket) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   if (open_.erase(socket) == 0) {
     ++invalidCloses_;
     return kSocketError;
@@ -119,103 +119,103 @@ int FakeSockets::Close(SocketHandle socket) {
 }
 
 void FakeSockets::AddHost(const std::string& host, std::uint32_t address) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   hosts_[host] = address;
 }
 
 void FakeSockets::QueueReceive(Bytes chunk) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   // An empty chunk would read as the peer's close; it is not a step.
   if (!chunk.empty()) receives_.push_back({ReceiveStep::Kind::Bytes, std::move(chunk)});
 }
 
 void FakeSockets::QueueReceiveError() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   receives_.push_back({ReceiveStep::Kind::Error, {}});
 }
 
 void FakeSockets::QueueClose() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   receives_.push_back({ReceiveStep::Kind::Close, {}});
 }
 
 void FakeSockets::QueueSendResult(int result) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   sendResults_.push_back(result);
 }
 
 Bytes FakeSockets::SentBytes() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return sent_;
 }
 
 std::vector<int> FakeSockets::SendLengths() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return sendLengths_;
 }
 
 std::vector<int> FakeSockets::ReceiveLengths() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return receiveLengths_;
 }
 
 std::size_t FakeSockets::PendingReceives() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return receives_.size();
 }
 
 std::vector<std::string> FakeSockets::Resolves() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return resolves_;
 }
 
 std::vector<FakeConnect> FakeSockets::Connects() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return connects_;
 }
 
 std::vector<FakeWait> FakeSockets::Waits() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return waits_;
 }
 
 std::vector<bool> FakeSockets::NonBlockingModes() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return nonBlockingModes_;
 }
 
 std::vector<std::uint32_t> FakeSockets::ReceiveTimeouts() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return receiveTimeouts_;
 }
 
 std::vector<std::uint32_t> FakeSockets::SendTimeouts() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return sendTimeouts_;
 }
 
 int FakeSockets::Startups() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return startups_;
 }
 
 int FakeSockets::SocketsCreated() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return created_;
 }
 
 int FakeSockets::SocketsClosed() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return closed_;
 }
 
 int FakeSockets::OpenSockets() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return static_cast<int>(open_.size());
 }
 
 int FakeSockets::InvalidCloses() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return invalidCloses_;
 }
 

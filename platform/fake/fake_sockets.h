@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/cert_store.h"
+#include "platform/lock.h"
 #include "platform/sockets.h"
 
 namespace digital_id::fake {
@@ -111,7 +112,7 @@ class FakeSockets : public Sockets {
   };
   bool IsOpen(SocketHandle socket) const;
 
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::map<std::string, std::uint32_t> hosts_;
   std::deque<ReceiveStep> receives_;
   std::deque<int> sendResults_;

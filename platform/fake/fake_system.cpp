@@ -31,7 +31,7 @@ std::uint64_t FakeSystem::SystemTimeAsFileTime() {
 }
 
 void FakeSystem::Sleep(std::uint32_t milliseconds) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   sleeps_.push_back(milliseconds);
 }
 
@@ -84,19 +84,19 @@ void FakeSystem::ComUninitialize() {
 }
 
 std::vector<std::uint32_t> FakeSystem::Sleeps() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return sleeps_;
 }
 
 void FakeSystem::Adopt(std::unique_ptr<SystemThread> thread) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   detached_.push_back(std::move(thread));
 }
 
 void FakeSystem::WaitForThreads() {
   std::vector<std::unique_ptr<SystemThread>> threads;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(lock_);
     threads.swap(detached_);
   }
   threads.clear();  // each destructor joins its thread

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/system.h"
 
 namespace digital_id::fake {
@@ -55,7 +56,7 @@ class FakeSystem : public System {
   // Keeps a detached real thread until WaitForThreads joins it.
   void Adopt(std::unique_ptr<SystemThread> thread);
 
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::vector<std::uint32_t> sleeps_;
   std::vector<std::unique_ptr<SystemThread>> detached_;
   std::atomic<int> comInitialized_{0};

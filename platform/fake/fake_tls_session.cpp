@@ -11,7 +11,7 @@ class FakeTlsEngine::Session : public TlsSession {
   Session& operator=(const Session&) = delete;
 
   HandshakeResult Handshake(SocketHandle socket, const std::u16string& targetName) override {
-    std::lock_guard lock(engine_.mutex_);
+    std::lock_guard lock(engine_.lock_);
     engine_.targets_.push_back(targetName);
     engine_.sockets_.push_back(socket);
     established_ = engine_.handshakeResult == HandshakeResult::Ok;
@@ -19,13 +19,13 @@ class FakeTlsEngine::Session : public TlsSession {
   }
 
   CertificatePtr PeerCertificate() override {
-    std::lock_guard lock(engine_.mutex_);
+    std::lock_guard lock(engine_.lock_);
     if (!established_ || !engine_.peerCertificate) return nullptr;
     return std::make_unique<FakeCertificate>(*engine_.peerCertificate);
   }
 
   SendResult Send(std::span<const std::uint8_t> message) override {
-    std::lock_guard lock(engine_.mutex_);
+    std::lock_guard lock(engine_.lock_);
     if (!established_) return SendResult::EncryptFailed;
     SendResult result = SendResult::Ok;
     if (!engine_.sendResults_.empty()) {
@@ -37,7 +37,7 @@ class FakeTlsEngine::Session : public TlsSession {
   }
 
   ReceiveResult Receive(Bytes& message) override {
-    std::lock_guard lock(engine_.mutex_);
+    std::lock_guard lock(engine_.lock_);
     ++engine_.receiveCalls_;
     message.clear();
     if (!established_) return ReceiveResult::Unreadable;
@@ -49,7 +49,7 @@ class FakeTlsEngine::Session : public TlsSession {
   }
 
   void Close() override {
-    std::lock_guard lock(engine_.mutex_);
+    std::lock_guard lock(engine_.lock_);
     if (!closed_) --engine_.live_;
     closed_ = true;
     established_ = false;
@@ -66,7 +66,7 @@ FakeTlsEngine::~FakeTlsEngine() = default;
 
 std::unique_ptr<TlsSession> FakeTlsEngine::NewSession() {
   if (!available) return nullptr;
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   ++created_;
   ++live_;
   return std::make_unique<Session>(*this);
@@ -77,47 +77,47 @@ void FakeTlsEngine::QueueMessage(std::string_view message) {
 }
 
 void FakeTlsEngine::QueueMessage(const Bytes& message) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   receives_.push_back({ReceiveResult::Ok, message});
 }
 
 void FakeTlsEngine::QueueReceive(ReceiveResult result) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   receives_.push_back({result, {}});
 }
 
 void FakeTlsEngine::QueueSendResult(SendResult result) {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   sendResults_.push_back(result);
 }
 
 std::vector<std::string> FakeTlsEngine::SentMessages() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return sent_;
 }
 
 std::vector<std::u16string> FakeTlsEngine::HandshakeTargets() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return targets_;
 }
 
 std::vector<SocketHandle> FakeTlsEngine::HandshakeSockets() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return sockets_;
 }
 
 int FakeTlsEngine::SessionsCreated() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return created_;
 }
 
 int FakeTlsEngine::LiveSessions() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return live_;
 }
 
 int FakeTlsEngine::ReceiveCalls() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(lock_);
   return receiveCalls_;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fake/fake_cert_services.h"
+#include "platform/lock.h"
 #include "platform/tls_session.h"
 
 namespace digital_id::fake {
@@ -67,7 +68,7 @@ class FakeTlsEngine : public TlsEngine {
  private:
   class Session;
 
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::deque<FakeReceive> receives_;
   std::deque<SendResult> sendResults_;
   std::vector<std::string> sent_;

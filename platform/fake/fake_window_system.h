@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/window_system.h"
 
 namespace digital_id::fake {
@@ -90,7 +91,7 @@ class FakeWindowSystem : public WindowSystem {
   // An edit box keeps at most its limit, as the real one does for typing and pasting.
   static std::u16string Limited(const FakeControl& control, const std::u16string& text);
 
-  mutable std::mutex mutex_;
+  mutable Lock lock_;
   std::vector<std::unique_ptr<FakeControl>> controls_;
   std::vector<int> fontHeights_;
   std::vector<WindowEvent> events_;

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "platform/linux/curl_download_engine.h"
-#include "platform/linux/file_cert_services.h"
-#include "platform/linux/identity_publisher.h"
-#include "platform/linux/ini_profile.h"
-#include "platform/linux/linux_system.h"
-#include "platform/linux/openssl_enrollment_objects.h"
-#include "platform/linux/openssl_tls_engine.h"
-#include "platform/linux/posix_sockets.h"
+#include <vector>
+
+#include "platform/linux/download/curl_download_engine.h"
+#include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/publish/identity_publisher.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "platform/linux/system/ini_profile.h"
+#include "platform/linux/system/linux_system.h"
+#include "platform/linux/system/posix_sockets.h"
+#include "platform/linux/tls/openssl_tls_engine.h"
 #include "platform/platform.h"
 
 namespace digital_id {
@@ -16,7 +18,7 @@ namespace digital_id {
 // trusts the system's roots plus the Root stores of both locations, read anew per connection, and
 // keeps the root of the chain it verified. Installed identities, and the one root that anchors
 // both the server and the identity, are published for other programs (see IdentityPublisher); a
-// front end may show the publication report through SetPublicationSink.
+// front end may show what was published through Publications.
 class LinuxPlatform {
  public:
   explicit LinuxPlatform(WindowSystem& windows);
@@ -25,9 +27,9 @@ class LinuxPlatform {
 
   // The aggregate to install in AppState; valid as long as this object lives.
   Platform& Services() { return platform_; }
-  // Hands each line of the publication report to sink from now on (on the thread that installs;
-  // an empty function for none). The lines always go to the publication log as well.
-  void SetPublicationSink(PublicationSink sink) { publisher_.Report().SetSink(std::move(sink)); }
+  // What the publication of identities installed through these services came to so far, one
+  // result per target, oldest first (the publication log holds them too).
+  std::vector<PublicationResult> Publications() const { return publisher_.Report().Results(); }
 
  private:
   VerifiedServerAnchor serverAnchor_;

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/win/cryptoapi_cert_services.h"
-#include "platform/win/schannel_tls_engine.h"
-#include "platform/win/url_moniker_download_engine.h"
-#include "platform/win/win_enrollment_objects.h"
-#include "platform/win/win_profile.h"
-#include "platform/win/win_system.h"
-#include "platform/win/winsock_sockets.h"
+#include "platform/win/download/url_moniker_download_engine.h"
+#include "platform/win/enrollment/win_enrollment_objects.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
+#include "platform/win/system/win_profile.h"
+#include "platform/win/system/win_system.h"
+#include "platform/win/system/winsock_sockets.h"
+#include "platform/win/tls/schannel_tls_engine.h"
 
 namespace digital_id {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/cert_store.h"
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 #include "tools/test-server/certificate_builder.h"
 
 namespace digital_id::backend_tests {

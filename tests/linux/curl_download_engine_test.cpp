@@ -7,7 +7,7 @@
 
 #include "backend_test_support.h"
 #include "local_http_server.h"
-#include "platform/linux/curl_download_engine.h"
+#include "platform/linux/download/curl_download_engine.h"
 
 namespace digital_id::backend_tests {
 namespace {

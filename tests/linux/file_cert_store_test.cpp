@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "backend_test_support.h"
-#include "platform/linux/digest.h"
-#include "platform/linux/file_cert_services.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "platform/linux/x509/digest.h"
 
 namespace digital_id::backend_tests {
 namespace {

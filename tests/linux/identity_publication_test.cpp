@@ -17,11 +17,11 @@
 #include <regex>
 
 #include "backend_test_support.h"
-#include "platform/linux/base64_text.h"
-#include "platform/linux/identity_publisher.h"
-#include "platform/linux/openssl_certificate.h"
-#include "platform/linux/openssl_enrollment_objects.h"
-#include "platform/linux/pkcs12_export.h"
+#include "platform/linux/enrollment/base64_text.h"
+#include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/publish/identity_publisher.h"
+#include "platform/linux/publish/pkcs12_export.h"
+#include "platform/linux/x509/openssl_certificate.h"
 
 namespace digital_id::backend_tests {
 namespace {
@@ -105,7 +105,6 @@ class IdentityPublicationTest : public ::testing::Test {
   void SetUp() override {
     // As after a handshake with a server whose chain ends in the test root.
     serverAnchor.Set(CertificateDer(ca.Root()));
-    publisher.Report().SetSink([this](const std::string& line) { lines.push_back(line); });
   }
 
   // A request in the context, a leaf issued for it by the test CA, and its installation; the
@@ -132,8 +131,18 @@ class IdentityPublicationTest : public ::testing::Test {
     return store && root && store->Add(*root);
   }
 
+  // The report so far, as the console shows it.
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    for (const PublicationResult& result : publisher.Report().Results()) {
+      lines.push_back(PublicationLine(result));
+    }
+    return lines;
+  }
+
   // True when some report line starts with verdict and contains text.
   bool Reported(const std::string& verdict, const std::string& text) const {
+    const std::vector<std::string> lines = Lines();
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
       return line.rfind(verdict, 0) == 0 && line.find(text) != std::string::npos;
     });
@@ -141,7 +150,7 @@ class IdentityPublicationTest : public ::testing::Test {
 
   std::string Joined() const {
     std::string text;
-    for (const std::string& line : lines) text += line + "\n";
+    for (const std::string& line : Lines()) text += line + "\n";
     return text;
   }
 
@@ -151,7 +160,6 @@ class IdentityPublicationTest : public ::testing::Test {
   IdentityPublisher publisher{serverAnchor};
   OpenSslEnrollmentObjects objects{services, &publisher};
   TestCa ca;
-  std::vector<std::string> lines;
 };
 
 TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndUsableProfiles) {
@@ -323,9 +331,9 @@ TEST_F(IdentityPublicationTest, ControlCharactersOfANameAreEscapedInTheReportAnd
   const std::string shown = "Evil\\x0afailed: forged\\x1b[2J\\u{9b}31m\\x7f\\\\x0a";
   EXPECT_TRUE(Reported("published: ", "identity files for " + shown + ": ")) << Joined();
   const std::string log = ReadFile(environment.UserData() + "/publish.log");
-  ASSERT_FALSE(lines.empty());
+  ASSERT_FALSE(Lines().empty());
   // One line of the log per entry, each the entry after its time stamp.
-  EXPECT_EQ(Occurrences(log, "\n"), lines.size()) << log;
+  EXPECT_EQ(Occurrences(log, "\n"), Lines().size()) << log;
   EXPECT_NE(log.find(" published: identity files for " + shown + ": "), std::string::npos) << log;
   for (const std::string& text : {log, Joined()}) {
     EXPECT_EQ(text.find_first_of(std::string("\x1b\x7f\r\0", 4)), std::string::npos) << text;
@@ -337,7 +345,7 @@ TEST_F(IdentityPublicationTest, OnlyTheRootThatAuthenticatedTheServerGainsTrust)
   // Anchors added to the stores are trusted by nothing outside them.
   ASSERT_TRUE(AddRoot(StoreLocation::LocalMachine));
   ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
-  EXPECT_TRUE(lines.empty()) << Joined();
+  EXPECT_TRUE(Lines().empty()) << Joined();
 
   const std::string trust = environment.Root() + "/trust";
   const std::string marker = environment.Root() + "/updated";

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "backend_test_support.h"
-#include "platform/linux/ini_profile.h"
+#include "platform/linux/system/ini_profile.h"
 
 namespace digital_id::backend_tests {
 namespace {

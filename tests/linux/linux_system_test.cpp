@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/linux/linux_system.h"
+#include "platform/linux/system/linux_system.h"
 
 namespace digital_id {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/openssl_tls_engine.h"
+#include "platform/linux/tls/openssl_tls_engine.h"
 #include "tls_test_peer.h"
 
 namespace digital_id {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/linux/posix_sockets.h"
+#include "platform/linux/system/posix_sockets.h"
 #include "tls_test_loopback_peer.h"
 
 namespace digital_id {

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "fault_case_support.h"
-#include "platform/linux/file_descriptor.h"
+#include "platform/linux/system/file_descriptor.h"
 
 namespace digital_id::end_to_end {
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "backend_test_support.h"
-#include "platform/linux/file_cert_services.h"
+#include "platform/linux/stores/file_cert_services.h"
 
 namespace digital_id::backend_tests {
 namespace {

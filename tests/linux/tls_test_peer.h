@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/cert_store.h"
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 #include "platform/sockets.h"
 #include "tools/test-server/demo_pki.h"
 

@@ -10,10 +10,10 @@ namespace digital_id {
 // Shows a step's end the way a run does (texts, colour, controls) and gives 1 when the step let
 // the run go on, 0 when it ended the run there, so a test can read the lines afterwards.
 inline int Shown(const StepEnd& end) {
-  if (end) {
+  if (EndsRun(end)) {
     ReportOutcome(*end);
   }
-  return end ? 0 : 1;
+  return GoesOn(end) ? 1 : 0;
 }
 
 // The request message a request step made, with its end shown the way a run shows it; empty

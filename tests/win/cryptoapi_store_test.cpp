@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/win/context_flags.h"
-#include "platform/win/cryptoapi_cert_services.h"
+#include "platform/win/stores/context_flags.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
 #include "tests/win/wine_test_environment.h"
 
 namespace digital_id {

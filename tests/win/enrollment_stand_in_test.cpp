@@ -11,10 +11,10 @@
 
 #include <xenroll.h>
 
-#include "base/wide_text.h"
-#include "platform/win/certenroll_interfaces.h"
-#include "platform/win/com_ptr.h"
-#include "platform/win/win_enrollment_objects.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
+#include "platform/win/enrollment/win_enrollment_objects.h"
+#include "platform/win/system/com_ptr.h"
+#include "platform/win/wide_text.h"
 #include "tests/win/enrollment_test_support.h"
 #include "tests/win/wine_test_environment.h"
 

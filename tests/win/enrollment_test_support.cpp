@@ -6,7 +6,7 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 #include "tests/win/wine_test_environment.h"
 
 namespace digital_id::wine_test {

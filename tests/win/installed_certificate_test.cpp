@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 #include "tests/win/client_certificate_tls.h"
 #include "tests/win/enrollment_test_support.h"
 #include "tests/win/wine_test_environment.h"

@@ -8,7 +8,7 @@
 #include "core/channel/secure_channel.h"
 #include "core/shell/app_state.h"
 #include "platform/fake/fake_window_system.h"
-#include "platform/win/cryptoapi_cert_services.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
 #include "platform/win/win_platform.h"
 #include "tests/win/wine_test_environment.h"
 
@@ -61,15 +61,15 @@ class SchannelHandshake : public ::testing::Test {
       SecureChannel channel;
       channel.session = std::move(session);
       channel.serverSocket = Services().sockets->CreateTcpSocket();
-      if (!ConnectToServer(channel)) {
+      if (GoesOn(ConnectToServer(channel))) {
         StepEnd end = PerformHandshake(channel);
-        if (!end) {
+        if (GoesOn(end)) {
           end = AuthenticateServer(channel, Language::English);
         }
-        outcome = !end                                        ? Outcome::Trusted
+        outcome = GoesOn(end)                                 ? Outcome::Trusted
                   : end->result == RunResult::HandshakeFailed ? Outcome::HandshakeRefused
                                                               : Outcome::IssuerRefused;
-        if (end) {
+        if (EndsRun(end)) {
           ReportOutcome(*end);  // the texts the window would show
         }
       }

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <string>
 
-#include "platform/win/cryptoapi_cert_services.h"
-#include "platform/win/url_moniker_download_engine.h"
+#include "platform/win/download/url_moniker_download_engine.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
 #include "tests/win/wine_test_environment.h"
 
 namespace digital_id {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/wide_text.h"
-#include "platform/win/win_enrollment_objects.h"
+#include "platform/win/enrollment/win_enrollment_objects.h"
+#include "platform/win/wide_text.h"
 #include "tests/win/enrollment_test_support.h"
 
 namespace digital_id {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 
 // The one certificate builder of the test PKIs: the test issuing server's demo PKI and issued
 // certificates, and the certificates of the backend tests.

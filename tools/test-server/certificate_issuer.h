@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "demo_pki.h"
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 
 namespace digital_id::test_server {
 

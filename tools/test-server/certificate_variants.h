@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 
 namespace digital_id::test_server {
 

@@ -6,7 +6,7 @@
 #include "demo_pki.h"
 #include "event_log.h"
 #include "fault_plan.h"
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 #include "stop_signal.h"
 #include "unique_fd.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "demo_pki.h"
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 
 namespace digital_id::test_server {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/linux/openssl_handles.h"
+#include "platform/linux/x509/openssl_handles.h"
 #include "socket_io.h"
 #include "stop_signal.h"
 #include "unique_fd.h"

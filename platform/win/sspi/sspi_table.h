@@ -9,7 +9,7 @@
 // buffers and handles with the values and layout of the Windows ones, and the table of functions
 // it calls. Portable C++, so that the handshake loop and the record handling written against it
 // are tested on every platform with a scripted table; the real table binds to the function table
-// of InitSecurityInterfaceW (platform/win/schannel_table.h).
+// of InitSecurityInterfaceW (platform/win/tls/schannel_table.h).
 namespace digital_id::sspi {
 
 // Security-support statuses, with the values of the Windows constants.

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win/certenroll_interfaces.h"
-#include "platform/win/com_ptr.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
+#include "platform/win/system/com_ptr.h"
 #include "tests/win/enrollment_stand_in/allocation_audit.h"
 #include "tests/win/enrollment_stand_in/com_object_macros.h"
 #include "tests/win/enrollment_stand_in/misuse_report.h"

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 #include "tests/win/enrollment_stand_in/misuse_report.h"
 
 namespace digital_id::stand_in {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/win/certenroll_interfaces.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
 #include "tests/win/enrollment_stand_in/com_object_macros.h"
 #include "tests/win/enrollment_stand_in/misuse_report.h"
 #include "tests/win/enrollment_stand_in/object_factories.h"

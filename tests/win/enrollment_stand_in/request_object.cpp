@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/win/certenroll_interfaces.h"
-#include "platform/win/com_ptr.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
+#include "platform/win/system/com_ptr.h"
 #include "tests/win/enrollment_stand_in/allocation_audit.h"
 #include "tests/win/enrollment_stand_in/com_object_macros.h"
 #include "tests/win/enrollment_stand_in/misuse_report.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/win/certenroll_interfaces.h"
+#include "platform/win/enrollment/certenroll_interfaces.h"
 #include "tests/win/enrollment_stand_in/allocation_audit.h"
 #include "tests/win/enrollment_stand_in/object_factories.h"
 #include "tests/win/enrollment_stand_in/object_lifetime.h"

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/secret_text.h"
+#include "platform/platform.h"
+#include "platform/window_system.h"
+
+namespace digital_id {
+
+// What exporting an identity came to.
+struct ConsoleExportResult {
+  bool written = false;
+  std::string error;  // why nothing was written (one line); empty on success
+};
+
+// A platform as the command-line program uses it: the core's services for one enrollment, and
+// what only the command line offers (the PKCS #12 export, the publication report). Each
+// platform's entry point implements it (main_linux.cpp, main_win.cpp); a platform that has no
+// export or publishes nothing keeps the defaults.
+class ConsolePlatform {
+ public:
+  virtual ~ConsolePlatform() = default;
+
+  // Makes the platform's services over windows, which must outlive them; called once, before an
+  // enrollment. The services stay valid until Stop.
+  virtual Platform& Start(WindowSystem& windows) = 0;
+  // Ends the services made by Start.
+  virtual void Stop() = 0;
+
+  // True when ExportPkcs12 can write a file on this platform.
+  virtual bool ExportsPkcs12() const { return false; }
+  // Writes the newest identity of a context (the machine's when machine is true, else the
+  // current user's) with its key and chain as a PKCS #12 file protected by passphrase (UTF-8, not
+  // empty). Called only when ExportsPkcs12; needs no Start.
+  virtual ConsoleExportResult ExportPkcs12(bool /*machine*/, const SecretText& /*passphrase*/,
+                                           const std::string& /*file*/) {
+    return {};
+  }
+  // What the platform made available to other programs since Start, and what it left out: one
+  // line of plain text per target, oldest first.
+  virtual std::vector<std::string> PublicationLines() const { return {}; }
+};
+
+// A ConsolePlatform over an aggregate of a platform's services made over a window system
+// (LinuxPlatform, WinPlatform): Start makes it, Stop ends it.
+template <typename Services>
+class ConsolePlatformOver : public ConsolePlatform {
+ public:
+  Platform& Start(WindowSystem& windows) override { return services_.emplace(windows).Services(); }
+  void Stop() override { services_.reset(); }
+
+ protected:
+  // The services between Start and Stop; empty otherwise.
+  std::optional<Services> services_;
+};
+
+}  // namespace digital_id

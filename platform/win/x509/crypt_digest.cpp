@@ -1,0 +1,66 @@
+#include "platform/win/x509/crypt_digest.h"
+
+namespace digital_id {
+
+namespace {
+
+// A provider context from CryptAcquireContextW, released with CryptReleaseContext.
+class ProviderContext {
+ public:
+  ProviderContext() = default;
+  ProviderContext(const ProviderContext&) = delete;
+  ProviderContext& operator=(const ProviderContext&) = delete;
+  ~ProviderContext() {
+    if (handle_ != 0) CryptReleaseContext(handle_, 0);
+  }
+  HCRYPTPROV* Receive() { return &handle_; }
+  HCRYPTPROV Get() const { return handle_; }
+
+ private:
+  HCRYPTPROV handle_ = 0;
+};
+
+// A hash object from CryptCreateHash, destroyed with CryptDestroyHash.
+class HashObject {
+ public:
+  HashObject() = default;
+  HashObject(const HashObject&) = delete;
+  HashObject& operator=(const HashObject&) = delete;
+  ~HashObject() {
+    if (handle_ != 0) CryptDestroyHash(handle_);
+  }
+  HCRYPTHASH* Receive() { return &handle_; }
+  HCRYPTHASH Get() const { return handle_; }
+
+ private:
+  HCRYPTHASH handle_ = 0;
+};
+
+}  // namespace
+
+Bytes CryptDigest(ALG_ID algorithm, const Bytes& data) {
+  ProviderContext provider;
+  if (!CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_AES,
+                            CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+    return {};
+  }
+  HashObject hash;
+  if (!CryptCreateHash(provider.Get(), algorithm, 0, 0, hash.Receive()) ||
+      !CryptHashData(hash.Get(), data.data(), static_cast<DWORD>(data.size()), 0)) {
+    return {};
+  }
+  DWORD size = 0;
+  DWORD sizeBytes = sizeof(size);
+  if (!CryptGetHashParam(hash.Get(), HP_HASHSIZE, reinterpret_cast<BYTE*>(&size), &sizeBytes, 0) ||
+      size == 0) {
+    return {};
+  }
+  Bytes digest(size);
+  if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest.data(), &size, 0)) {
+    return {};
+  }
+  digest.resize(size);
+  return digest;
+}
+
+}  // namespace digital_id
