@@ -5,9 +5,9 @@
 #include <future>
 #include <thread>
 
-#include "backend_test_support.h"
-#include "local_http_server.h"
 #include "platform/linux/curl_download_engine.h"
+#include "tests/support/backend_test_support.h"
+#include "tests/support/local_http_server.h"
 
 namespace digital_id::backend_tests {
 namespace {

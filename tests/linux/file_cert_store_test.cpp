@@ -8,9 +8,9 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "backend_test_support.h"
 #include "platform/linux/digest.h"
 #include "platform/linux/file_cert_services.h"
+#include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {
 namespace {

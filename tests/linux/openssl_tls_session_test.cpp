@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/linux/openssl_tls_engine.h"
-#include "tls_test_peer.h"
+#include "tests/support/tls_test_peer.h"
 
 namespace digital_id {
 namespace {

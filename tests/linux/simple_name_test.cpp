@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "backend_test_support.h"
 #include "platform/linux/file_cert_services.h"
+#include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {
 namespace {
