@@ -57,22 +57,5 @@ TEST(SimpleNameTest, ResultIsCutToTheBufferAndBadInputGivesNothing) {
   EXPECT_EQ(services.NameToSimpleString({}, kBuffer), u"");
 }
 
-TEST(SimpleNameTest, NamesMadeByTheOpenSslCommandLineRenderAsExpected) {
-  ScratchFolder folder;
-  const std::string certificate = folder.Path() + "/tricky.der";
-  const auto [status, output] = RunCommand(
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout /dev/null "
-      "-days 1 -outform DER -out " +
-      certificate + " -subj '/C=FR/O=Acme\\, Inc./CN=Jane Doe+UID=jd/OU=Say \"hi\"' 2>&1");
-  ASSERT_EQ(status, 0) << output;
-  const std::string der = ReadFile(certificate);
-  FileCertServices services;
-  const auto parsed =
-      services.CreateFromDer(reinterpret_cast<const std::uint8_t*>(der.data()), der.size());
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(services.NameToSimpleString(parsed->EncodedSubject(), kBuffer),
-            u"FR, \"Acme, Inc.\", Jane Doe + jd, \"Say \"\"hi\"\"\"");
-}
-
 }  // namespace
 }  // namespace digital_id::backend_tests
