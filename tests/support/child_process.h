@@ -19,7 +19,8 @@ struct ChildCommand {
   std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours; the last
                                                                  // of a name wins
   std::string workingFolder;  // the child's current folder; empty: ours
-  std::string errorFile;      // standard error appended to this file; empty: read into errors
+  std::string errorFile;      // standard error appended to this file; empty: RunChild reads it
+                              // into errors, a RunningChild discards it
 };
 
 // What a run to the end gave.
