@@ -16,16 +16,14 @@
 #include <vector>
 
 #include "bench/bench_timing.h"
-#include "bench/child_process.h"
 #include "bench/engine_handshake.h"
-#include "platform/linux/enrollment/openssl_enrollment_objects.h"
 #include "platform/linux/stores/file_cert_services.h"
-#include "platform/linux/tls/openssl_tls_engine.h"
+#include "platform/linux/enrollment/openssl_enrollment_objects.h"
 #include "platform/linux/x509/openssl_handles.h"
+#include "platform/linux/tls/openssl_tls_engine.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_server_harness.h"
 
-#ifndef TEST_SERVER_PATH
-#error "TEST_SERVER_PATH must name the digital-id-test-server binary"
-#endif
 #ifndef ENROLL_PATH
 #error "ENROLL_PATH must name the digital-id-enroll binary"
 #endif
@@ -39,23 +37,26 @@ namespace fs = std::filesystem;
 constexpr double kVerdictPauseMs = 5000;
 
 // A temporary folder removed with its content on destruction.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "enrollment-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::string& Path() const { return path_; }
+using test_server_tests::ServerProcess;
+using test_server_tests::TempFolder;
+using test_support::ChildCommand;
+using test_support::ChildResult;
 
- private:
-  std::string path_;
-};
+// Only a broken program reaches this bound.
+constexpr auto kRunBound = std::chrono::seconds(120);
+
+// Runs the command to its end with its errors discarded.
+ChildResult RunMeasured(ChildCommand command, const std::string& marker = {}) {
+  command.errorFile = "/dev/null";
+  return test_support::RunChild(command, kRunBound, marker);
+}
+
+// Runs a program with arguments (the program first) and an empty input; its exit code.
+int RunToExit(const std::vector<std::string>& arguments) {
+  ChildCommand command;
+  command.arguments = arguments;
+  return RunMeasured(command).exitCode;
+}
 
 // One measured line: the project's median beside the command line's.
 struct Comparison {
@@ -117,11 +118,13 @@ bool Enroll(const std::string& folder, const std::string& settings, const std::s
   fs::create_directories(site + "/work", error);
   fs::copy_file(settings, site + "/work/app.ini", error);
   if (error) return false;
-  Command command{{ENROLL_PATH},
-                  code + "\n",
-                  {{"XDG_DATA_HOME", site + "/user"}, {"DIGITAL_ID_MACHINE_STORES", site + "/m"}},
-                  site + "/work"};
-  const MeasuredRun run = RunMeasured(command);
+  ChildCommand command{
+      {ENROLL_PATH},
+      code + "\n",
+      {{"XDG_DATA_HOME", site + "/user"}, {"DIGITAL_ID_MACHINE_STORES", site + "/m"}},
+      site + "/work",
+      {}};
+  const ChildResult run = RunMeasured(command);
   peakKib = run.peakKib;
   return run.exitCode == 0;
 }
@@ -139,11 +142,12 @@ WindowFigures MeasureWindow(int runs, const std::string& folder) {
   std::vector<double> peaks;
   for (int i = 0; i < runs; ++i) {
     // The window starts as the installer does, from a folder holding app.ini.
-    Command command{{WINDOW_DEMO_PATH},
-                    {},
-                    {{"QT_QPA_PLATFORM", "offscreen"}, {"DIGITAL_ID_BENCH_FIRST_PAINT", "1"}},
-                    folder};
-    const MeasuredRun run = RunMeasured(command, "first-paint");
+    ChildCommand command{{WINDOW_DEMO_PATH},
+                         {},
+                         {{"QT_QPA_PLATFORM", "offscreen"}, {"DIGITAL_ID_BENCH_FIRST_PAINT", "1"}},
+                         folder,
+                         {}};
+    const ChildResult run = RunMeasured(command, "first-paint");
     if (run.exitCode != 0 || run.markerMs < 0) return figures;
     paints.push_back(run.markerMs);
     peaks.push_back(static_cast<double>(run.peakKib));
@@ -191,19 +195,18 @@ void Print(const Comparison& line) {
 }
 
 int Run(int runs, int enrollments) {
-  const ScratchFolder scratch;
+  const TempFolder scratch;
   if (scratch.Path().empty()) return 1;
   const std::string root = scratch.Path();
   ::setenv("XDG_DATA_HOME", (root + "/user").c_str(), 1);
   ::setenv("DIGITAL_ID_MACHINE_STORES", (root + "/machine").c_str(), 1);
 
   std::fprintf(stderr, "starting the test server (its first start makes a demo PKI)...\n");
-  std::vector<std::string> serverArguments = {"--dir", root + "/server-data", "--write-ini",
-                                              root + "/app.ini"};
+  std::vector<std::string> serverArguments = {"--write-ini", root + "/app.ini"};
   for (int i = 0; i < enrollments; ++i) {
     serverArguments.insert(serverArguments.end(), {"--code", "BENCH-" + std::to_string(i)});
   }
-  const ServerChild server(TEST_SERVER_PATH, serverArguments);
+  const ServerProcess server(root, serverArguments);
   if (!server.Ready()) {
     std::fprintf(stderr, "the test server did not start\n");
     return 1;
@@ -221,7 +224,7 @@ int Run(int runs, int enrollments) {
       [&] { return OpensslRequest(root); }, request);
 
   std::fprintf(stderr, "handshakes...\n");
-  const Bytes trustedRoot = DerFromPemFile(root + "/server-data/root.cert.pem");
+  const Bytes trustedRoot = DerFromPemFile(root + "/data/root.cert.pem");
   OpenSslTlsEngine engine([&trustedRoot] { return std::vector<Bytes>{trustedRoot}; });
   if (trustedRoot.empty()) return 1;
   Comparison handshake{"TLS 1.2 handshake on loopback"};

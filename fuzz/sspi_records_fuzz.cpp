@@ -10,7 +10,7 @@
 #include "platform/fake/fake_sockets.h"
 #include "platform/win/sspi/sspi_records.h"
 #include "platform/win/sspi/sspi_tls_session.h"
-#include "tests/unit/sspi_test_peer.h"
+#include "tests/support/sspi_test_peer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace digital_id;

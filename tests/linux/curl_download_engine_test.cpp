@@ -5,9 +5,11 @@
 #include <future>
 #include <thread>
 
-#include "backend_test_support.h"
-#include "local_http_server.h"
 #include "platform/linux/download/curl_download_engine.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "tests/contracts/download_engine_contract.h"
+#include "tests/support/backend_test_support.h"
+#include "tests/support/local_http_server.h"
 
 namespace digital_id::backend_tests {
 namespace {
@@ -67,15 +69,34 @@ class CurlDownloadEngineTest : public ::testing::Test {
   AbortingCallback callback;
 };
 
-TEST_F(CurlDownloadEngineTest, ADerFileIsHandedBackWholeAndProgressIsReported) {
-  const Bytes der = CertificateDer(MakeSelfSigned("Download Test").get());
-  const std::string body(der.begin(), der.end());
-  server.Route("/ca.der", {200, body, "", false});
-  std::string content;
-  EXPECT_EQ(Fetch(server.Url("/ca.der"), content), kSOk);
-  EXPECT_EQ(content, body);
-  EXPECT_GT(callback.calls.load(), 0);
-}
+// libcurl against the local HTTP server.
+class CurlBackend : public contracts::DownloadEngineBackend {
+ public:
+  CurlBackend() {
+    const Bytes der = CertificateDer(MakeSelfSigned("Download Test").get());
+    der_ = der;
+    server_.Route("/ca.der", {200, std::string(der.begin(), der.end()), "", false});
+    server_.Route("/stall", {200, "", "", true});
+    EXPECT_NE(server_.Port(), 0);
+  }
+  DownloadEngine& Engine() override { return engine_; }
+  CertServices& Services() override { return services_; }
+  std::u16string DerAddress() override { return Wide(server_.Url("/ca.der")); }
+  Bytes DerBytes() override { return der_; }
+  std::u16string MissingAddress() override { return Wide(server_.Url("/missing.der")); }
+  std::u16string StalledAddress() override { return Wide(server_.Url("/stall")); }
+
+ private:
+  LocalHttpServer server_;
+  CurlDownloadEngine engine_;
+  FileCertServices services_;
+  Bytes der_;
+};
+
+using contracts::DownloadEngineContract;
+INSTANTIATE_TEST_SUITE_P(Curl, DownloadEngineContract,
+                         ::testing::Values(contracts::DownloadEngineBackendFactory{
+                             "Curl", [] { return std::make_unique<CurlBackend>(); }}));
 
 TEST_F(CurlDownloadEngineTest, APemFileIsHandedBackUnchanged) {
   const std::string pem =

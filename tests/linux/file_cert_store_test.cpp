@@ -8,9 +8,10 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "backend_test_support.h"
-#include "platform/linux/stores/file_cert_services.h"
 #include "platform/linux/x509/digest.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "tests/contracts/cert_services_contract.h"
+#include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {
 namespace {
@@ -32,8 +33,42 @@ class FileCertStoreTest : public ::testing::Test {
   FileCertServices services;
 };
 
-// The fingerprint the openssl command line prints, as lower-case hex without colons.
-std::string OpenSslFingerprint(const std::string& file, const std::string& digest) {
+// The contract's test certificates, made once per test program with the openssl command line
+// in a scratch folder, as the Windows tests' are.
+class ContractCertificates {
+ public:
+  static const ContractCertificates& Get() {
+    static const ContractCertificates made;
+    return made;
+  }
+  // The certificate file of a test certificate.
+  std::string File(contracts::ContractCertificate which) const {
+    return folder_.Path() +
+           (which == contracts::ContractCertificate::Plain ? "/plain.der" : "/names.der");
+  }
+
+ private:
+  ContractCertificates() {
+    const std::string config = folder_.Path() + "/req.cnf";
+    EXPECT_TRUE(WriteFile(config, "[req]\ndistinguished_name = dn\nstring_mask = default\n[dn]\n"));
+    Make(contracts::ContractCertificate::Plain, "/C=XX/O=Example Org/CN=Contract Store Test A");
+    Make(contracts::ContractCertificate::Names,
+         "/C=XX/O=Example, Org/OU=Unit A+CN=Multi Value/CN=Say \"Hi\"");
+  }
+  void Make(contracts::ContractCertificate which, const std::string& subject) const {
+    const auto [status, output] = RunCommand(
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout "
+        "/dev/null -config " +
+        folder_.Path() + "/req.cnf -subj '" + subject + "' -days 30 -outform DER -out " +
+        File(which) + " 2>&1");
+    EXPECT_EQ(status, 0) << output;
+  }
+
+  ScratchFolder folder_;
+};
+
+// The fingerprint the openssl command line prints for a DER file, as bytes.
+Bytes OpenSslFingerprint(const std::string& file, const std::string& digest) {
   const auto [status, output] =
       RunCommand("openssl x509 -inform DER -in " + file + " -noout -fingerprint -" + digest);
   EXPECT_EQ(status, 0) << output;
@@ -45,8 +80,39 @@ std::string OpenSslFingerprint(const std::string& file, const std::string& diges
       hex.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(output[i]))));
     }
   }
-  return hex;
+  Bytes bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
 }
+
+// The file stores and OpenSSL's certificates in a scratch store environment.
+class FileStoreBackend : public contracts::CertServicesBackend {
+ public:
+  CertServices& Services() override { return services_; }
+  Bytes Der(contracts::ContractCertificate which) override {
+    const std::string der = ReadFile(ContractCertificates::Get().File(which));
+    return Bytes(der.begin(), der.end());
+  }
+  std::u16string PlainCommonName() override { return u"Contract Store Test A"; }
+  Bytes OpenSslFingerprint(contracts::ContractCertificate which,
+                           ThumbprintAlgorithm algorithm) override {
+    return backend_tests::OpenSslFingerprint(
+        ContractCertificates::Get().File(which),
+        algorithm == ThumbprintAlgorithm::Sha1 ? "sha1" : "sha256");
+  }
+  std::u16string ScratchStore() override { return u"ContractTest"; }
+
+ private:
+  ScopedStoreEnvironment environment_;
+  FileCertServices services_;
+};
+
+using contracts::CertServicesContract;
+INSTANTIATE_TEST_SUITE_P(FileStore, CertServicesContract,
+                         ::testing::Values(contracts::CertServicesBackendFactory{
+                             "FileStore", [] { return std::make_unique<FileStoreBackend>(); }}));
 
 TEST_F(FileCertStoreTest, AddedCertificatesAreFoundInInsertionOrderAndDuplicatesCoexist) {
   const X509Ptr alpha = MakeSelfSigned("Alpha Test Root");
@@ -128,21 +194,6 @@ TEST_F(FileCertStoreTest, StoresOfTheTwoLocationsAreSeparateAndReopenWithTheirCo
   EXPECT_FALSE(services.OpenSystemStore(StoreLocation::CurrentUser, u""));
 }
 
-TEST_F(FileCertStoreTest, ThumbprintsEqualTheOpenSslFingerprints) {
-  const X509Ptr certificate = MakeSelfSigned("Thumbprint Test");
-  const Bytes der = CertificateDer(certificate.get());
-  const std::string file = environment.Root() + "/thumb.der";
-  ASSERT_TRUE(WriteFile(file, std::string(der.begin(), der.end())));
-  const auto loaded = Load(certificate.get());
-  ASSERT_TRUE(loaded);
-  const Bytes sha1 = services.Thumbprint(ThumbprintAlgorithm::Sha1, *loaded);
-  const Bytes sha256 = services.Thumbprint(ThumbprintAlgorithm::Sha256, *loaded);
-  EXPECT_EQ(sha1.size(), 20u);
-  EXPECT_EQ(sha256.size(), 32u);
-  EXPECT_EQ(HexPrefix(sha1, sha1.size()), OpenSslFingerprint(file, "sha1"));
-  EXPECT_EQ(HexPrefix(sha256, sha256.size()), OpenSslFingerprint(file, "sha256"));
-}
-
 TEST_F(FileCertStoreTest, CertificateFieldsComeFromTheEncodedCertificate) {
   const X509NamePtr issuerName = MakeName({{"CN", "Field Issuer"}});
   const X509NamePtr subjectName = MakeName({{"CN", "Field Subject"}});
@@ -171,21 +222,6 @@ TEST_F(FileCertStoreTest, CertificateFieldsComeFromTheEncodedCertificate) {
   EXPECT_EQ(loaded->EncodedIssuer(), NameDer(issuerName.get()));
   EXPECT_EQ(loaded->EncodedSubject(), NameDer(subjectName.get()));
   EXPECT_EQ(loaded->Encoded(), CertificateDer(leaf.get()));
-}
-
-TEST_F(FileCertStoreTest, OnlyExactlyOneDerCertificateIsAccepted) {
-  const X509Ptr certificate = MakeSelfSigned("Exact");
-  Bytes der = CertificateDer(certificate.get());
-  EXPECT_TRUE(services.CreateFromDer(der.data(), der.size()));
-  Bytes longer = der;
-  longer.push_back(0);
-  EXPECT_FALSE(services.CreateFromDer(longer.data(), longer.size()));
-  EXPECT_FALSE(services.CreateFromDer(der.data(), der.size() - 1));
-  EXPECT_FALSE(services.CreateFromDer(der.data(), 0));
-  EXPECT_FALSE(services.CreateFromDer(nullptr, 10));
-  const std::string pem = "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
-  EXPECT_FALSE(
-      services.CreateFromDer(reinterpret_cast<const std::uint8_t*>(pem.data()), pem.size()));
 }
 
 TEST_F(FileCertStoreTest, AWriteThatFailsMidwayLeavesNoPartialFile) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "backend_test_support.h"
 #include "platform/linux/system/ini_profile.h"
+#include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {
 namespace {

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "platform/linux/tls/openssl_tls_engine.h"
-#include "tls_test_peer.h"
+#include "tests/contracts/tls_session_contract.h"
+#include "tests/support/tls_test_peer.h"
 
 namespace digital_id {
 namespace {
@@ -82,6 +83,57 @@ class OpenSslTlsSessionTest : public ::testing::Test {
 
   EngineWithRoots engine_;
 };
+
+// The OpenSSL engine, trusting the test root, against TLS servers inside the test process.
+class OpenSslBackend : public contracts::TlsSessionBackend {
+ public:
+  OpenSslBackend() {
+    // The server's alert to a client that left before its hello must fail, not end the tests.
+    ::signal(SIGPIPE, SIG_IGN);
+    engine_.TrustTestRoot();
+  }
+  std::unique_ptr<TlsSession> NewSession() override { return engine_.NewSession(); }
+  SocketHandle Connect(contracts::TlsServerKind kind) override {
+    const test_server::DemoPki& demo = TestPki::Get().demo;
+    server_.reset();
+    if (kind == contracts::TlsServerKind::Good) {
+      server_ =
+          std::make_unique<LocalTlsServer>(demo.server.certificate.get(), demo.server.key.get(),
+                                           std::vector<X509*>{demo.issuingCa.certificate.get()});
+    } else {
+      server_ =
+          std::make_unique<LocalTlsServer>(demo.untrustedServer.certificate.get(),
+                                           demo.untrustedServer.key.get(), std::vector<X509*>{});
+    }
+    server_->StartHandshake();
+    return server_->ClientSocket();
+  }
+  void HandshakeEnded(bool accepted) override {
+    if (!accepted) {
+      server_
+          ->CloseClientEnd();  // a client that gave up before its hello leaves nothing to wait on
+    }
+    EXPECT_EQ(server_->FinishHandshake(), accepted);
+  }
+  std::u16string ServerName() override { return u"localhost"; }
+  Bytes IssuingCaName() override {
+    unsigned char* der = nullptr;
+    const int length =
+        i2d_X509_NAME(X509_get_subject_name(TestPki::Get().demo.issuingCa.certificate.get()), &der);
+    Bytes name(der, der + (length > 0 ? length : 0));
+    OPENSSL_free(der);
+    return name;
+  }
+
+ private:
+  EngineWithRoots engine_;
+  std::unique_ptr<LocalTlsServer> server_;
+};
+
+using contracts::TlsSessionContract;
+INSTANTIATE_TEST_SUITE_P(OpenSsl, TlsSessionContract,
+                         ::testing::Values(contracts::TlsSessionBackendFactory{
+                             "OpenSsl", [] { return std::make_unique<OpenSslBackend>(); }}));
 
 TEST(OpenSslTlsTrust, GoodChainIsTrustedOnlyThroughTheExtraRootsAndANewRootCountsAtOnce) {
   EngineWithRoots engine;

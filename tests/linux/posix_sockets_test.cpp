@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/linux/system/posix_sockets.h"
-#include "tls_test_loopback_peer.h"
+#include "tests/support/tls_test_loopback_peer.h"
 
 namespace digital_id {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "backend_test_support.h"
 #include "platform/linux/stores/file_cert_services.h"
+#include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {
 namespace {
@@ -55,23 +55,6 @@ TEST(SimpleNameTest, ResultIsCutToTheBufferAndBadInputGivesNothing) {
   FileCertServices services;
   EXPECT_EQ(services.NameToSimpleString({0x30, 0x05, 0x31}, kBuffer), u"");
   EXPECT_EQ(services.NameToSimpleString({}, kBuffer), u"");
-}
-
-TEST(SimpleNameTest, NamesMadeByTheOpenSslCommandLineRenderAsExpected) {
-  ScratchFolder folder;
-  const std::string certificate = folder.Path() + "/tricky.der";
-  const auto [status, output] = RunCommand(
-      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout /dev/null "
-      "-days 1 -outform DER -out " +
-      certificate + " -subj '/C=FR/O=Acme\\, Inc./CN=Jane Doe+UID=jd/OU=Say \"hi\"' 2>&1");
-  ASSERT_EQ(status, 0) << output;
-  const std::string der = ReadFile(certificate);
-  FileCertServices services;
-  const auto parsed =
-      services.CreateFromDer(reinterpret_cast<const std::uint8_t*>(der.data()), der.size());
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(services.NameToSimpleString(parsed->EncodedSubject(), kBuffer),
-            u"FR, \"Acme, Inc.\", Jane Doe + jd, \"Say \"\"hi\"\"\"");
 }
 
 }  // namespace

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "../linux/test_server_harness.h"
 #include "frontends/qt/line_label.h"
 #include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
+#include "tests/support/test_server_harness.h"
 
 namespace digital_id::window_tests {
 

@@ -1,5 +1,6 @@
 # The core's unit tests over the fakes, and the Windows TLS session's handshake loop and record
-# handling over a scripted package; built for Linux (tests/) and for Wine (tests/win/).
+# handling over a scripted package (tests/support); built for Linux (tests/) and for Wine
+# (tests/win/).
 set(DIGITAL_ID_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/anchor_check_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/anchor_download_test.cpp
@@ -16,6 +17,5 @@ set(DIGITAL_ID_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/settings_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sspi_handshake_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sspi_records_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sspi_test_peer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/startup_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/threaded_enrollment_test.cpp)

@@ -6,7 +6,7 @@
 
 #include "platform/fake/fake_sockets.h"
 #include "platform/win/sspi/sspi_tls_session.h"
-#include "tests/unit/sspi_test_peer.h"
+#include "tests/support/sspi_test_peer.h"
 
 namespace digital_id::sspi::testing {
 

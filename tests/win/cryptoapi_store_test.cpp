@@ -1,13 +1,16 @@
 // CryptoAPI stores and certificate functions of the Windows backend, against certificates and
-// fingerprints that scripts/test-wine made with openssl on the host.
+// fingerprints that scripts/test-wine made with openssl on the host: the shared suite of
+// tests/contracts, and what only Windows has.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "platform/win/stores/context_flags.h"
 #include "platform/win/stores/cryptoapi_cert_services.h"
+#include "tests/contracts/cert_services_contract.h"
 #include "tests/win/wine_test_environment.h"
 
 namespace digital_id {
@@ -35,48 +38,31 @@ Bytes CertificateBytes(const std::wstring& stem) {
   return bytes;
 }
 
-TEST(CryptoApiStore, AddedCertificateIsFoundBySubjectWithTheThumbprintsOpensslComputed) {
-  CryptoApiCertServices services;
-  const Bytes der = CertificateBytes(L"store-a");
-  ASSERT_FALSE(der.empty());
-  const CertificatePtr certificate = services.CreateFromDer(der.data(), der.size());
-  ASSERT_NE(certificate, nullptr);
-  EXPECT_EQ(certificate->Encoded(), der);
-
-  EXPECT_EQ(services.Thumbprint(ThumbprintAlgorithm::Sha1, *certificate),
-            BytesFromHex(ReadText(DataFolder() + L"store-a.sha1")));
-  EXPECT_EQ(services.Thumbprint(ThumbprintAlgorithm::Sha256, *certificate),
-            BytesFromHex(ReadText(DataFolder() + L"store-a.sha256")));
-  EXPECT_EQ(services.Thumbprint(ThumbprintAlgorithm::Sha1, *certificate).size(), 20U);
-
-  for (const char16_t* name : {kTestStore, u"CA", u"My"}) {
-    {
-      const auto store = services.OpenSystemStore(StoreLocation::CurrentUser, name);
-      ASSERT_NE(store, nullptr);
-      EXPECT_TRUE(store->Add(*certificate));
-    }
-    // A store opened afresh sees the addition; the search ignores case.
-    const auto reopened = services.OpenSystemStore(StoreLocation::CurrentUser, name);
-    ASSERT_NE(reopened, nullptr);
-    const CertificatePtr found = reopened->FindFirstBySubject(u"wine store TEST a");
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found->Encoded(), der);
-    EXPECT_EQ(reopened->FindFirstBySubject(u"No Such Subject Anywhere"), nullptr);
+// CryptoAPI over the certificates scripts/test-wine made.
+class CryptoApiBackend : public contracts::CertServicesBackend {
+ public:
+  CertServices& Services() override { return services_; }
+  Bytes Der(contracts::ContractCertificate which) override {
+    return CertificateBytes(which == contracts::ContractCertificate::Plain ? L"store-a" : L"names");
   }
-}
+  std::u16string PlainCommonName() override { return u"Wine Store Test A"; }
+  Bytes OpenSslFingerprint(contracts::ContractCertificate which,
+                           ThumbprintAlgorithm algorithm) override {
+    const std::wstring stem =
+        which == contracts::ContractCertificate::Plain ? L"store-a" : L"names";
+    const std::wstring extension = algorithm == ThumbprintAlgorithm::Sha1 ? L".sha1" : L".sha256";
+    return BytesFromHex(ReadText(DataFolder() + stem + extension));
+  }
+  std::u16string ScratchStore() override { return kTestStore; }
 
-TEST(CryptoApiStore, BytesThatAreNotExactlyOneCertificateGiveNoCertificate) {
-  CryptoApiCertServices services;
-  Bytes der = CertificateBytes(L"store-a");
-  ASSERT_FALSE(der.empty());
-  Bytes longer = der;
-  longer.push_back(0);
-  EXPECT_EQ(services.CreateFromDer(longer.data(), longer.size()), nullptr);
-  EXPECT_EQ(services.CreateFromDer(der.data(), der.size() - 1), nullptr);
-  const std::string html = "<html>404</html>";
-  EXPECT_EQ(services.CreateFromDer(reinterpret_cast<const std::uint8_t*>(html.data()), html.size()),
-            nullptr);
-}
+ private:
+  CryptoApiCertServices services_;
+};
+
+using contracts::CertServicesContract;
+INSTANTIATE_TEST_SUITE_P(CryptoApi, CertServicesContract,
+                         ::testing::Values(contracts::CertServicesBackendFactory{
+                             "CryptoApi", [] { return std::make_unique<CryptoApiBackend>(); }}));
 
 TEST(CryptoApiStore, LocationsAndContextsBecomeTheWindowsValues) {
   EXPECT_EQ(SystemStoreFlag(StoreLocation::CurrentUser), 0x10000U);
@@ -85,29 +71,6 @@ TEST(CryptoApiStore, LocationsAndContextsBecomeTheWindowsValues) {
   EXPECT_EQ(SystemStoreFlag(EnrollmentContext::Machine), 0x20000U);
   EXPECT_EQ(X509EnrollmentContext(EnrollmentContext::User), 1);
   EXPECT_EQ(X509EnrollmentContext(EnrollmentContext::Machine), 2);
-}
-
-TEST(CryptoApiStore, SimpleNameStringsQuoteAndJoinAsThePlatformRendersThem) {
-  CryptoApiCertServices services;
-  const Bytes plain = CertificateBytes(L"store-a");
-  const Bytes names = CertificateBytes(L"names");
-  ASSERT_FALSE(plain.empty());
-  ASSERT_FALSE(names.empty());
-  const CertificatePtr a = services.CreateFromDer(plain.data(), plain.size());
-  const CertificatePtr b = services.CreateFromDer(names.data(), names.size());
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-
-  EXPECT_EQ(services.NameToSimpleString(a->EncodedSubject(), 256),
-            u"XX, Example Org, Wine Store Test A");
-  // Self-signed: the issuer renders the same way.
-  EXPECT_EQ(services.NameToSimpleString(a->EncodedIssuer(), 256),
-            u"XX, Example Org, Wine Store Test A");
-  // Subject made by scripts/test-wine: /C=XX/O=Example, Org/OU=Unit A+CN=Multi Value/CN=Say "Hi"
-  const std::u16string expected = u"XX, \"Example, Org\", Unit A + Multi Value, \"Say \"\"Hi\"\"\"";
-  EXPECT_EQ(services.NameToSimpleString(b->EncodedSubject(), 256), expected);
-  // A short buffer keeps what fits, terminator included.
-  EXPECT_EQ(services.NameToSimpleString(b->EncodedSubject(), 9), expected.substr(0, 8));
 }
 
 // First of two processes: adds two certificates to CA and deletes one of them.

@@ -18,8 +18,8 @@
 #include <regex>
 #include <set>
 
-#include "backend_test_support.h"
-#include "end_to_end_support.h"
+#include "tests/e2e/end_to_end_support.h"
+#include "tests/support/backend_test_support.h"
 
 namespace digital_id::end_to_end {
 namespace {

@@ -1,4 +1,4 @@
-#include "tls_test_peer.h"
+#include "tests/support/tls_test_peer.h"
 
 #include <openssl/err.h>
 #include <stdlib.h>

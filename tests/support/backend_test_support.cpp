@@ -1,4 +1,4 @@
-#include "backend_test_support.h"
+#include "tests/support/backend_test_support.h"
 
 #include <dirent.h>
 #include <openssl/ec.h>

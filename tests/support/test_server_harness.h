@@ -7,7 +7,6 @@
 #include <openssl/pkcs7.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-#include <sys/types.h>
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/linux/x509/openssl_handles.h"
+#include "tests/support/child_process.h"
 
 namespace digital_id::test_server_tests {
 
@@ -70,7 +70,7 @@ class ServerProcess {
 
  private:
   std::string folder_;
-  pid_t pid_ = -1;
+  std::unique_ptr<test_support::RunningChild> child_;
   bool ready_ = false;
   std::vector<std::string> lines_;
   std::uint16_t httpPort_ = 0;

@@ -1,4 +1,4 @@
-#include "fault_case_support.h"
+#include "tests/e2e/fault_case_support.h"
 
 #include <openssl/x509.h>
 

@@ -3,12 +3,16 @@
 // Runs digital-id-enroll as a child process for the end-to-end tests: one line on its standard
 // input, arguments, extra environment, a working folder, and a hard bound on its run time.
 
-#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/child_process.h"
+
 namespace digital_id::end_to_end {
+
+using test_support::FindLine;
+using test_support::Joined;
 
 // What one run of digital-id-enroll is given.
 struct EnrollInvocation {
@@ -30,15 +34,8 @@ struct EnrollOutcome {
 // Runs the program and waits for it; one that outlives the bound is killed (exit code -1).
 EnrollOutcome RunEnroll(const EnrollInvocation& invocation);
 
-// The index of the first line equal to text at or after from; lines.size() when absent.
-std::size_t FindLine(const std::vector<std::string>& lines, const std::string& text,
-                     std::size_t from = 0);
-
 // True when the lines hold first and, right after it, second.
 bool HasAdjacentLines(const std::vector<std::string>& lines, const std::string& first,
                       const std::string& second);
-
-// All lines joined by line feeds, for failure messages.
-std::string Joined(const std::vector<std::string>& lines);
 
 }  // namespace digital_id::end_to_end

@@ -12,7 +12,7 @@
 #include <map>
 #include <sstream>
 
-#include "test_server_harness.h"
+#include "tests/support/test_server_harness.h"
 
 namespace digital_id::test_server_tests {
 namespace {

@@ -17,8 +17,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "fault_case_support.h"
 #include "platform/linux/system/file_descriptor.h"
+#include "tests/e2e/fault_case_support.h"
 
 namespace digital_id::end_to_end {
 namespace {

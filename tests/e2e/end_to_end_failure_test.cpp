@@ -8,7 +8,7 @@
 #include <fstream>
 #include <future>
 
-#include "end_to_end_support.h"
+#include "tests/e2e/end_to_end_support.h"
 
 namespace digital_id::end_to_end {
 namespace {

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <future>
 
-#include "fault_case_support.h"
+#include "tests/e2e/fault_case_support.h"
 
 namespace digital_id::end_to_end {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/unit/sspi_test_peer.h"
+#include "tests/support/sspi_test_peer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "enroll_runner.h"
-#include "test_server_harness.h"
+#include "tests/e2e/enroll_runner.h"
+#include "tests/support/test_server_harness.h"
 
 namespace digital_id::end_to_end {
 

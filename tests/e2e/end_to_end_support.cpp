@@ -1,4 +1,4 @@
-#include "end_to_end_support.h"
+#include "tests/e2e/end_to_end_support.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

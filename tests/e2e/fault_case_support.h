@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "end_to_end_support.h"
+#include "tests/e2e/end_to_end_support.h"
 
 namespace digital_id::end_to_end {
 

@@ -1,15 +1,11 @@
-#include "test_server_harness.h"
+#include "tests/support/test_server_harness.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,8 +18,6 @@
 #ifndef TEST_SERVER_PATH
 #error "TEST_SERVER_PATH must name the digital-id-test-server binary"
 #endif
-
-extern char** environ;
 
 namespace digital_id::test_server_tests {
 
@@ -39,39 +33,6 @@ void SetReceiveBound(int fd) {
   timeval bound{kReceiveBoundSeconds, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof(bound));
-}
-
-pid_t Spawn(const std::vector<std::string>& arguments, int stdoutFd,
-            const std::string& stderrFile) {
-  std::vector<std::string> all = {TEST_SERVER_PATH};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : all) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0644);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Waits for the child within kExitBound; its exit code, or -1.
-int AwaitExit(pid_t pid) {
-  const auto until = std::chrono::steady_clock::now() + kExitBound;
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > until) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -95,50 +56,27 @@ TempFolder::~TempFolder() {
 
 ServerProcess::ServerProcess(const std::string& folder, const std::vector<std::string>& arguments)
     : folder_(folder) {
-  int pipeEnds[2] = {-1, -1};
-  if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return;
-  std::vector<std::string> all = {"--dir", folder + "/data", "--events", folder + "/events.txt"};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  pid_ = Spawn(all, pipeEnds[1], folder + "/stderr.txt");
-  ::close(pipeEnds[1]);
-  std::string pending;
-  const auto until = std::chrono::steady_clock::now() + kStartBound;
-  while (pid_ > 0 && !ready_ && std::chrono::steady_clock::now() < until) {
-    pollfd entry{pipeEnds[0], POLLIN, 0};
-    if (::poll(&entry, 1, 200) <= 0) continue;
-    char buffer[256];
-    const ssize_t n = ::read(pipeEnds[0], buffer, sizeof(buffer));
-    if (n <= 0) break;
-    pending.append(buffer, static_cast<std::size_t>(n));
-    for (std::size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      const std::string line = pending.substr(0, end);
-      pending.erase(0, end + 1);
-      lines_.push_back(line);
-      if (line.rfind("http-port ", 0) == 0)
-        httpPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(10)));
-      if (line.rfind("tls-port ", 0) == 0)
-        tlsPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(9)));
-      if (line.rfind("client-auth-port ", 0) == 0)
-        clientAuthPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(17)));
-      if (line == "ready") ready_ = true;
-    }
+  test_support::ChildCommand command;
+  command.arguments = {TEST_SERVER_PATH, "--dir", folder + "/data", "--events",
+                       folder + "/events.txt"};
+  command.arguments.insert(command.arguments.end(), arguments.begin(), arguments.end());
+  command.errorFile = folder + "/stderr.txt";
+  child_ = std::make_unique<test_support::RunningChild>(command);
+  ready_ = child_->ReadUntil("ready", kStartBound, lines_);
+  for (const std::string& line : lines_) {
+    if (line.rfind("http-port ", 0) == 0)
+      httpPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(10)));
+    if (line.rfind("tls-port ", 0) == 0)
+      tlsPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(9)));
+    if (line.rfind("client-auth-port ", 0) == 0)
+      clientAuthPort_ = static_cast<std::uint16_t>(std::stoi(line.substr(17)));
   }
-  ::close(pipeEnds[0]);
 }
 
-ServerProcess::~ServerProcess() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  }
-}
+ServerProcess::~ServerProcess() = default;
 
 int ServerProcess::Stop(int signal) {
-  if (pid_ <= 0) return -1;
-  ::kill(pid_, signal);
-  const int code = AwaitExit(pid_);
-  pid_ = -1;
-  return code;
+  return child_->Stop(signal, kExitBound);
 }
 
 std::vector<std::string> ServerProcess::Events() const {
@@ -160,8 +98,11 @@ bool ServerProcess::WaitForEvent(const std::string& line, int count) const {
 }
 
 int RunServerToExit(const std::vector<std::string>& arguments) {
-  const pid_t pid = Spawn(arguments, -1, "/dev/null");
-  return pid > 0 ? AwaitExit(pid) : -1;
+  test_support::ChildCommand command;
+  command.arguments = {TEST_SERVER_PATH};
+  command.arguments.insert(command.arguments.end(), arguments.begin(), arguments.end());
+  command.errorFile = "/dev/null";
+  return test_support::RunChild(command, kExitBound).exitCode;
 }
 
 int ConnectLoopback(std::uint16_t port) {
