@@ -125,13 +125,13 @@ std::vector<ConsoleScenario> MakeScenarios() {
   // carry: both refused at the handshake, before the request.
   ConsoleScenario untrusted = Failed("untrusted-server", "E2E-UNTRUSTED", kHandshakeFailure);
   untrusted.serverOptions.push_back("--untrusted-server");
-  untrusted.events = {"handshake-failed"};
+  untrusted.linuxEvents = {"handshake-failed"};
   untrusted.absentEvents = {"request E2E-UNTRUSTED"};
   all.push_back(untrusted);
   ConsoleScenario wrongName = Failed("wrong-name", "E2E-NAME", kHandshakeFailure);
   wrongName.settings = {{"CAFECertNameSHA256", "wrong.example"},
                         {"CAFECertNameSHA1", "wrong.example"}};
-  wrongName.events = {"handshake-failed"};
+  wrongName.linuxEvents = {"handshake-failed"};
   wrongName.absentEvents = {"request E2E-NAME"};
   all.push_back(wrongName);
 

@@ -42,6 +42,8 @@ struct ConsoleScenario {
   std::vector<std::string> lines;                                  // lines that must be printed
   std::string errorsStart;                // the start of standard error, when it matters
   std::vector<std::string> events;        // server events that must come (waited for)
+  std::vector<std::string> linuxEvents;   // further events of the Linux run (Schannel under Wine
+                                          // ends a refused handshake before the server logs it)
   std::vector<std::string> absentEvents;  // server events that must not be logged
   std::vector<std::string> onlyEvents;    // when not empty: the only events allowed
   bool machine = false;                   // the machine's context (else the user's)

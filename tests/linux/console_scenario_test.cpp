@@ -67,8 +67,10 @@ TEST_P(ConsoleScenarioTest, EndsAsTheTableSaysAndLeavesTheStoresSo) {
        e2e::RunMismatches(scenario, run.exitCode, run.lines, run.errors)) {
     ADD_FAILURE() << failure << "\n" << Joined(run.lines) << run.errors;
   }
-  for (const std::string& event : scenario.events) {
-    EXPECT_TRUE(server->WaitForEvent(event)) << event << "\n" << EventText();
+  for (const auto* events : {&scenario.events, &scenario.linuxEvents}) {
+    for (const std::string& event : *events) {
+      EXPECT_TRUE(server->WaitForEvent(event)) << event << "\n" << EventText();
+    }
   }
   for (const std::string& failure : e2e::EventMismatches(scenario, server->Events())) {
     ADD_FAILURE() << failure << "\n" << EventText();
