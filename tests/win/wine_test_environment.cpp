@@ -1,4 +1,4 @@
-// Access to what scripts/test-wine prepares for the tests run under Wine.
+// Access to what the Wine fixture of CTest prepares for the tests run under Wine.
 #include "tests/win/wine_test_environment.h"
 
 #include <windows.h>
@@ -9,7 +9,9 @@
 
 namespace digital_id::wine_test {
 
-std::wstring Environment(const wchar_t* name) {
+namespace {
+
+std::wstring ProcessEnvironment(const wchar_t* name) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
   if (needed == 0) {
     return {};
@@ -18,6 +20,33 @@ std::wstring Environment(const wchar_t* name) {
   const DWORD written = GetEnvironmentVariableW(name, value.data(), needed);
   value.resize(written < needed ? written : 0);
   return value;
+}
+
+}  // namespace
+
+std::wstring FixtureFolder() {
+  std::wstring folder = ProcessEnvironment(L"DIGITAL_ID_WINE_FIXTURE");
+  if (!folder.empty() && folder.back() != L'\\') {
+    folder.push_back(L'\\');
+  }
+  return folder;
+}
+
+std::wstring Environment(const wchar_t* name) {
+  std::wstring value = ProcessEnvironment(name);
+  if (!value.empty() || FixtureFolder().empty()) {
+    return value;
+  }
+  // Values known only once the fixture's servers run (ports, folders) are in its file.
+  std::ifstream file((FixtureFolder() + L"environment.txt").c_str());
+  const std::wstring wanted = std::wstring(name) + L"=";
+  for (std::string line; std::getline(file, line);) {
+    const std::wstring wide(line.begin(), line.end());
+    if (wide.rfind(wanted, 0) == 0) {
+      return wide.substr(wanted.size());
+    }
+  }
+  return {};
 }
 
 std::wstring DataFolder() {

@@ -6,10 +6,15 @@
 
 namespace digital_id::wine_test {
 
-// A variable of the process environment that scripts/test-wine sets; empty when it is absent.
+// The folder of the Wine fixture (DIGITAL_ID_WINE_FIXTURE), ending in a backslash; empty when
+// the tests run without it.
+std::wstring FixtureFolder();
+
+// A variable of the process environment, or else the value the Wine fixture wrote for it into
+// environment.txt of its folder (NAME=VALUE lines); empty when neither has it.
 std::wstring Environment(const wchar_t* name);
 
-// The folder scripts/test-wine prepared with test certificates, their openssl fingerprints and
+// The folder the Wine fixture prepared with test certificates, their openssl fingerprints and
 // the test issuing server's anchors (DIGITAL_ID_WINE_DATA), ending in a backslash.
 std::wstring DataFolder();
 
