@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 #include "tests/e2e/console_scenarios.h"
 #include "tests/win/enrollment_test_support.h"
 #include "tests/win/installed_certificates.h"

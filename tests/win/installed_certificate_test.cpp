@@ -2,6 +2,7 @@
 // to openssl s_server, which demands a client certificate that verifies up to the test root.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,14 @@ TEST(InstalledCertificate, AuthenticatesTheClientToATlsServerThatDemandsACertifi
   ASSERT_FALSE(port.empty()) << "the Wine fixture starts openssl s_server -Verify 2";
   const std::vector<CertContextPtr> issued =
       wine_test::IssuedCertificates(CERT_SYSTEM_STORE_CURRENT_USER);
-  ASSERT_FALSE(issued.empty());
-  const CertContextPtr& certificate = issued.front();
+  // The modern path's 2048-bit identity: the legacy provider's default key is too short for
+  // the server's security level.
+  const auto strong = std::find_if(issued.begin(), issued.end(), [](const CertContextPtr& each) {
+    return CertGetPublicKeyLength(X509_ASN_ENCODING, &each->pCertInfo->SubjectPublicKeyInfo) >=
+           2048;
+  });
+  ASSERT_NE(strong, issued.end());
+  const CertContextPtr& certificate = *strong;
 
   const wine_test::TlsExchange exchange = wine_test::ExchangeWithClientCertificate(
       static_cast<unsigned short>(std::stoi(port)), certificate.get(), "GET / HTTP/1.0\r\n\r\n");

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win/crypt_handles.h"
+#include "platform/win/x509/crypt_handles.h"
 
 namespace digital_id::wine_test {
 
