@@ -17,10 +17,10 @@
 
 #include "bench/bench_timing.h"
 #include "bench/engine_handshake.h"
-#include "platform/linux/stores/file_cert_services.h"
 #include "platform/linux/enrollment/openssl_enrollment_objects.h"
-#include "platform/linux/x509/openssl_handles.h"
+#include "platform/linux/stores/file_cert_services.h"
 #include "platform/linux/tls/openssl_tls_engine.h"
+#include "platform/linux/x509/openssl_handles.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_server_harness.h"
 

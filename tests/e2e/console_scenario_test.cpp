@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/e2e/end_to_end_support.h"
 #include "tests/e2e/console_scenarios.h"
+#include "tests/e2e/end_to_end_support.h"
 
 namespace digital_id::e2e {
 // Names a scenario in test output.

@@ -8,8 +8,8 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/linux/x509/digest.h"
 #include "platform/linux/stores/file_cert_services.h"
+#include "platform/linux/x509/digest.h"
 #include "tests/contracts/cert_services_contract.h"
 #include "tests/support/backend_test_support.h"
 

@@ -17,10 +17,10 @@
 #include <regex>
 
 #include "platform/linux/enrollment/base64_text.h"
-#include "platform/linux/publish/identity_publisher.h"
-#include "platform/linux/x509/openssl_certificate.h"
 #include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/publish/identity_publisher.h"
 #include "platform/linux/publish/pkcs12_export.h"
+#include "platform/linux/x509/openssl_certificate.h"
 #include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {

@@ -3,9 +3,9 @@
 #include <openssl/x509.h>
 
 #include "platform/linux/enrollment/base64_text.h"
-#include "platform/linux/x509/enrollment_keys.h"
-#include "platform/linux/stores/file_cert_services.h"
 #include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/stores/file_cert_services.h"
+#include "platform/linux/x509/enrollment_keys.h"
 #include "tests/support/backend_test_support.h"
 
 namespace digital_id::backend_tests {

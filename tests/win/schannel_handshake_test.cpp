@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/win/stores/cryptoapi_cert_services.h"
-#include "platform/win/tls/schannel_tls_engine.h"
 #include "platform/win/system/winsock_sockets.h"
+#include "platform/win/tls/schannel_tls_engine.h"
 #include "tests/contracts/tls_session_contract.h"
 #include "tests/win/wine_test_environment.h"
 

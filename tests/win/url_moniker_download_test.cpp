@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/win/stores/cryptoapi_cert_services.h"
 #include "platform/win/download/url_moniker_download_engine.h"
+#include "platform/win/stores/cryptoapi_cert_services.h"
 #include "tests/contracts/download_engine_contract.h"
 #include "tests/win/wine_test_environment.h"
 

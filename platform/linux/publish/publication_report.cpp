@@ -5,8 +5,8 @@
 
 #include <ctime>
 #include <filesystem>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 #include <utility>
 
 #include "platform/linux/publish/publication_paths.h"
