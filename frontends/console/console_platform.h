@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/secret_text.h"
+#include "platform/identity_record.h"
 #include "platform/platform.h"
 #include "platform/window_system.h"
 
@@ -14,6 +15,18 @@ namespace digital_id {
 struct ConsoleExportResult {
   bool written = false;
   std::string error;  // why nothing was written (one line); empty on success
+};
+
+// What reading the identities of a store came to.
+struct ConsoleIdentities {
+  std::vector<IdentityRecord> identities;  // oldest first
+  std::string error;  // why the store could not be read (one line); empty when it was
+};
+
+// What removing an identity came to.
+struct ConsoleRemoval {
+  bool found = false;               // true when the store held an identity with that serial
+  std::vector<std::string> report;  // what was removed where, and what was left: one line each
 };
 
 // A platform as the command-line program uses it: the core's services for one enrollment, and
@@ -39,6 +52,23 @@ class ConsolePlatform {
                                            const std::string& /*file*/) {
     return {};
   }
+  // The identities that My of a context holds (the machine's when machine is true, else the
+  // current user's), oldest first; only reads. Needs no Start.
+  virtual ConsoleIdentities Identities(bool /*machine*/) { return {}; }
+
+  // True when RemoveIdentity can remove an identity on this platform.
+  virtual bool RemovesIdentities() const { return false; }
+  // Removes the identities of My of a context whose serial number is serial (as SerialText
+  // gives it), with their keys, their published files and their copies in NSS databases; the
+  // anchors stay. Called only when RemovesIdentities; needs no Start.
+  virtual ConsoleRemoval RemoveIdentity(bool /*machine*/, const std::string& /*serial*/) {
+    return {};
+  }
+
+  // Shows a desktop notification with a summary and a body (UTF-8); false when no desktop
+  // session can show it, and the caller says the same on standard error. Needs no Start.
+  virtual bool Notify(const std::string& /*summary*/, const std::string& /*body*/) { return false; }
+
   // What the platform made available to other programs since Start, and what it left out: one
   // line of plain text per target, oldest first.
   virtual std::vector<std::string> PublicationLines() const { return {}; }

@@ -8,6 +8,7 @@
 #include "core/shell/app_state.h"
 #include "frontends/console/console_enrollment.h"
 #include "frontends/console/console_export.h"
+#include "frontends/console/console_modes.h"
 #include "frontends/console/console_options.h"
 #include "frontends/console/console_output.h"
 #include "frontends/console/console_window_system.h"
@@ -28,6 +29,15 @@ int RunConsoleProgram(int argc, const char* const* argv, ConsolePlatform& platfo
   }
   if (options->exportPkcs12) {
     return RunConsoleExport(*options, platform);
+  }
+  if (options->status) {
+    return RunConsoleStatus(*options, platform);
+  }
+  if (options->removeSerial) {
+    return RunConsoleRemove(*options, platform);
+  }
+  if (options->checkExpiry) {
+    return RunConsoleExpiryCheck(*options, platform);
   }
   SecretText line;  // the secure code: wiped when freed
   if (!std::getline(std::cin, line)) {
