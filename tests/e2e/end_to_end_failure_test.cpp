@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <fstream>
 #include <future>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/end_to_end_support.h"
 
@@ -165,6 +168,22 @@ TEST_F(EndToEndFailureTest, UsageErrorsAndInvalidCodesNeverReachTheServer) {
   EXPECT_TRUE(unknown.lines.empty()) << Joined(unknown.lines);
   EXPECT_NE(unknown.errors.find("unknown argument: --unknown"), std::string::npos)
       << unknown.errors;
+  // The modes after an enrollment take their own options only, and one mode at a time.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> misuses = {
+      {{"--json"}, "--json goes with --status only"},
+      {{"--status", "--remove", "01"}, "exclude each other"},
+      {{"--remove", "12:zz"}, "--remove needs the serial number"},
+      {{"--remove"}, "--remove needs the serial number"},
+      {{"--days", "5"}, "--days goes with --check-expiry only"},
+      {{"--check-expiry", "--days", "-1"}, "--days needs a number of days"},
+      {{"--check-expiry", "--days", "36500"}, "--days needs a number of days"},
+      {{"--check-expiry", "--machine"}, "no --machine"},
+  };
+  for (const auto& [arguments, error] : misuses) {
+    const EnrollOutcome misuse = Enroll(site, "VALID-1", arguments);
+    EXPECT_EQ(misuse.exitCode, 2) << arguments[0];
+    EXPECT_NE(misuse.errors.find(error), std::string::npos) << misuse.errors;
+  }
 
   const EnrollOutcome empty = Enroll(site, "");
   EXPECT_EQ(empty.exitCode, 1);
