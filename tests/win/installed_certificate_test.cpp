@@ -22,8 +22,7 @@ TEST(InstalledCertificate, AuthenticatesTheClientToATlsServerThatDemandsACertifi
   ASSERT_FALSE(port.empty()) << "the Wine fixture starts openssl s_server -Verify 2";
   const std::vector<CertContextPtr> issued =
       wine_test::IssuedCertificates(CERT_SYSTEM_STORE_CURRENT_USER);
-  // The modern path's 2048-bit identity: the legacy provider's default key is too short for
-  // the server's security level.
+  // An identity whose key the server's security level accepts (2048 bits or more).
   const auto strong = std::find_if(issued.begin(), issued.end(), [](const CertContextPtr& each) {
     return CertGetPublicKeyLength(X509_ASN_ENCODING, &each->pCertInfo->SubjectPublicKeyInfo) >=
            2048;

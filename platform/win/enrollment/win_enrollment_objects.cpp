@@ -45,6 +45,8 @@ HRESULT Create(const GUID& classId, const GUID& interfaceId, ComPtr<Interface>& 
 
 constexpr wchar_t kCertificateDescription[] = L"Brivellan Certificate";
 constexpr wchar_t kLegacyProvider[] = L"Microsoft Enhanced Cryptographic Provider v1.0";
+// The length in bits of every key pair made for a request, on both paths.
+constexpr LONG kKeyBits = 2048;
 
 // Puts everything of the legacy control in the context's location: the key set of the key, the
 // REQUEST store where the pending request waits, and the three stores of the installation. The
@@ -83,7 +85,7 @@ std::u16string ModernRequest(EnrollmentContext context) {
     return {};
   }
   // The results of the single calls are not looked at: only a returned request counts.
-  key->put_Length(2048);
+  key->put_Length(kKeyBits);
   key->put_KeySpec(kKeySpecKeyExchange);
   key->put_MachineContext(context == EnrollmentContext::Machine ? VARIANT_TRUE : VARIANT_FALSE);
   key->put_ExportPolicy(kExportAllowed);
@@ -124,7 +126,9 @@ std::u16string LegacyRequest(EnrollmentContext context) {
   std::wstring provider = kLegacyProvider;
   enroll->put_ProviderNameWStr(provider.data());
   enroll->put_KeySpec(AT_KEYEXCHANGE);
-  enroll->put_GenKeyFlags(CRYPT_EXPORTABLE);
+  // The key's length goes in the upper 16 bits: without it the provider would make its default,
+  // a 1024-bit key, which is too short to be trusted today.
+  enroll->put_GenKeyFlags((kKeyBits << 16) | CRYPT_EXPORTABLE);
   PlaceLegacyControl(*enroll.Get(), context);
   CRYPT_DATA_BLOB blob{};
   enroll->createRequestWStr(XECR_PKCS10_V2_0, L"", L"", &blob);
@@ -136,8 +140,8 @@ std::u16string LegacyRequest(EnrollmentContext context) {
   // The documentation of binaryBlobToString names no allocator for the string (that of
   // createRequestWStr names CoTaskMemFree for the blob, which blobData frees), so the string is
   // left to the control and copied here, before the control is released. Should the control
-  // never free it, one string per enrollment stays allocated: measured under the test stand-in,
-  // 442 characters, 886 bytes with the terminator, for the provider's default 1024-bit key.
+  // never free it, one string per enrollment stays allocated: the Base64 text of one request,
+  // about two kilobytes for a 2048-bit key.
   return text != nullptr ? FromWide(std::wstring_view(text)) : std::u16string();
 }
 
