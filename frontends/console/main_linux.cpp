@@ -6,6 +6,7 @@
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/publish/pkcs12_export.h"
 #include "platform/linux/publish/publication_result.h"
+#include "platform/linux/system/privileged_run.h"
 
 namespace digital_id {
 namespace {
@@ -36,6 +37,7 @@ class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
 }  // namespace digital_id
 
 int main(int argc, char** argv) {
+  digital_id::DropUntrustedEnvironment();
   digital_id::LinuxConsolePlatform platform;
   return digital_id::RunConsoleProgram(argc, argv, platform);
 }

@@ -8,9 +8,11 @@
 #include "frontends/qt/display_check.h"
 #include "frontends/qt/qt_window_system.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/system/privileged_run.h"
 
 int main() {
   using namespace digital_id;
+  DropUntrustedEnvironment();
   // Qt aborts the process when it finds no display. Without one there is no window to show, which
   // ends the program with exit code 0 as a failed window creation does; the console program is
   // the way to enroll then.

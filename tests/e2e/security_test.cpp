@@ -185,8 +185,9 @@ TEST_F(SecurityTest, KeysAndTheirFoldersAreClosedToOthersAndTheCodeIsNeverWritte
 
 TEST_F(SecurityTest, PrivilegedRunsIgnoreWhatOtherUsersCanChange) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root, as CI runs";
-  ASSERT_TRUE(StartServer({"--code", "ROOT-1", "--code", "ROOT-2", "--code", "ROOT-3", "--code",
-                           "ROOT-4", "--advance-mode", "--verdict-delay-ms", "0"}));
+  ASSERT_TRUE(
+      StartServer({"--code", "ROOT-1", "--code", "ROOT-2", "--code", "ROOT-3", "--code", "ROOT-4",
+                   "--code", "ROOT-5", "--advance-mode", "--verdict-delay-ms", "0"}));
   const ClientSite site = NewSite("root");
   // A folder every user may write to, holding a command and a place that root would use.
   const std::string open = folder.Path() + "/open";
@@ -228,6 +229,26 @@ TEST_F(SecurityTest, PrivilegedRunsIgnoreWhatOtherUsersCanChange) {
   EXPECT_FALSE(fs::exists(marker));
   EXPECT_FALSE(fs::exists(folder.Path() + "/trust"));
   EXPECT_EQ(std::distance(fs::directory_iterator(open), fs::directory_iterator()), 1);
+
+  // The caller's library settings are dropped: an OpenSSL configuration that would allow
+  // nothing below TLS 1.3 and proxies that lead nowhere leave the run as it was.
+  {
+    std::ofstream config(open + "/openssl.cnf");
+    config << "openssl_conf = init\n[init]\nssl_conf = ssl\n[ssl]\nsystem_default = tls\n"
+              "[tls]\nMinProtocol = TLSv1.3\n";
+  }
+  const std::string deadProxy = "http://127.0.0.1:9";
+  const EnrollOutcome libraries =
+      Enroll(site, "ROOT-5", {"--machine"},
+             {{"OPENSSL_CONF", open + "/openssl.cnf"},
+              {"http_proxy", deadProxy},
+              {"HTTPS_PROXY", deadProxy},
+              {"ALL_PROXY", deadProxy},
+              {"DIGITAL_ID_TRUST_COMMAND", ""},
+              {"DIGITAL_ID_SYSTEM_TRUST_DIR", folder.Path() + "/trust-5"},
+              {"DIGITAL_ID_UPDATE_CA_COMMAND", ""}});
+  EXPECT_EQ(libraries.exitCode, 0) << libraries.errors << Joined(libraries.lines);
+  fs::remove(open + "/openssl.cnf");
 
   // A settings file that others may write reads as missing: --machine is then a usage error.
   fs::permissions(site.Settings(), fs::perms(0666));

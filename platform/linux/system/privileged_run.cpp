@@ -153,6 +153,35 @@ bool RunningPrivileged() {
   return ::geteuid() == 0 || ::getauxval(AT_SECURE) != 0;
 }
 
+void DropUntrustedEnvironment() {
+  if (!RunningPrivileged()) {
+    return;
+  }
+  // OpenSSL reads its configuration (which may load providers and engines) when libssl starts;
+  // libcurl sends downloads through the proxies these name; Qt loads platform and style plugins
+  // from these folders.
+  static constexpr const char* kUntrusted[] = {"OPENSSL_CONF",
+                                               "OPENSSL_CONF_INCLUDE",
+                                               "OPENSSL_MODULES",
+                                               "OPENSSL_ENGINES",
+                                               "SSL_CERT_FILE",
+                                               "SSL_CERT_DIR",
+                                               "CURL_CA_BUNDLE",
+                                               "http_proxy",
+                                               "HTTP_PROXY",
+                                               "https_proxy",
+                                               "HTTPS_PROXY",
+                                               "all_proxy",
+                                               "ALL_PROXY",
+                                               "no_proxy",
+                                               "NO_PROXY",
+                                               "QT_PLUGIN_PATH",
+                                               "QT_QPA_PLATFORM_PLUGIN_PATH"};
+  for (const char* name : kUntrusted) {
+    ::unsetenv(name);
+  }
+}
+
 std::optional<std::string> UntrustedPathReason(const std::filesystem::path& base,
                                                const std::filesystem::path& below) {
   TrustWalk walk;

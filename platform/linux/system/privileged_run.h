@@ -18,6 +18,13 @@ inline constexpr const char* kPrivilegedPath = "/usr/sbin:/usr/bin:/sbin:/bin";
 // True when the effective user is root or the process was started set-id (AT_SECURE).
 bool RunningPrivileged();
 
+// Removes from the environment of a privileged run the variables through which its caller could
+// make a library of the program load code or move what it trusts: OpenSSL's configuration file,
+// modules and engines, the certificate paths, libcurl's proxies and Qt's plugin folders. Called
+// first thing in main, before a library reads them or a thread starts; does nothing in an
+// ordinary run.
+void DropUntrustedEnvironment();
+
 // Why a privileged run may not trust base/below; nullopt when it may. base must be absolute and
 // below relative without "..". Walked as the kernel resolves it, every component that exists
 // must belong to root and be writable by no one else, except a sticky folder (such as /tmp)
