@@ -166,20 +166,23 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
   // Firefox and Thunderbird profiles alike, in their classic folders: one usable named relative to
   // profiles.ini and one by an absolute path elsewhere, one in use (its lock link), one of the old
-  // format and one missing.
+  // format, one missing, and one in a folder that every user may write to.
   struct Application {
-    std::string name;    // as the report names it
-    std::string root;    // the folder of its profiles.ini
-    std::string remote;  // the profile that profiles.ini names by an absolute path
+    std::string name;     // as the report names it
+    std::string root;     // the folder of its profiles.ini
+    std::string remote;   // the profile that profiles.ini names by an absolute path
+    std::string exposed;  // the profile below the folder open to all
   };
   const std::string home = environment.Home();
   const std::vector<Application> applications = {
-      {"Firefox", home + "/.mozilla/firefox", home + "/elsewhere/firefox/g7.remote"},
-      {"Thunderbird", home + "/.thunderbird", home + "/elsewhere/thunderbird/g7.remote"}};
+      {"Firefox", home + "/.mozilla/firefox", home + "/elsewhere/firefox/g7.remote",
+       home + "/open/firefox/h8.exposed"},
+      {"Thunderbird", home + "/.thunderbird", home + "/elsewhere/thunderbird/g7.remote",
+       home + "/open/thunderbird/h8.exposed"}};
   for (const Application& application : applications) {
     const std::string& root = application.root;
     for (const std::string& folder : {root + "/a1.default-release", root + "/b2.running",
-                                      root + "/c3.old", application.remote}) {
+                                      root + "/c3.old", application.remote, application.exposed}) {
       fs::create_directories(folder);
     }
     ASSERT_EQ(::symlink(("127.0.0.1:+" + std::to_string(::getpid())).c_str(),
@@ -193,8 +196,10 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
                   "[Profile1]\nName=running\nIsRelative=1\nPath=b2.running\n"
                   "[Profile2]\nName=old\nIsRelative=0\nPath=" +
                       root + "/c3.old\n[Profile3]\nName=gone\nIsRelative=1\nPath=e5.gone\n" +
-                      "[Profile4]\nName=remote\nIsRelative=0\nPath=" + application.remote + "\n"));
+                      "[Profile4]\nName=remote\nIsRelative=0\nPath=" + application.remote +
+                      "\n[Profile5]\nName=exposed\nPath=" + application.exposed + "\n"));
   }
+  fs::permissions(home + "/open", fs::perms::all);
   const std::string flatpak = home + "/.var/app/org.mozilla.firefox/.mozilla/firefox";
   fs::create_directories(flatpak + "/d4.flat");
   ASSERT_TRUE(
@@ -268,6 +273,13 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
     EXPECT_TRUE(Reported("skipped: ", profile + "/e5.gone: profile folder missing")) << Joined();
     EXPECT_TRUE(Reported("published: ", application.name + " profile " + application.remote))
         << Joined();
+    // Root writes to no database that another user could swap for one of their choosing.
+    if (::geteuid() == 0) {
+      EXPECT_TRUE(Reported("skipped: ", application.exposed + ": unsafe path: " + home +
+                                            "/open is writable by other users"))
+          << Joined();
+      EXPECT_TRUE(fs::is_empty(application.exposed));
+    }
   }
   EXPECT_TRUE(Reported("skipped: ", "f6.snap: in use (Firefox is running)")) << Joined();
   EXPECT_EQ(FolderEntries(snap + "/f6.snap"), std::vector<std::string>{".parentlock"});
