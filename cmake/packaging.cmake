@@ -16,7 +16,6 @@
 # - lintian, informational only: binary-has-unneeded-section .comment (CPack strips with plain
 #   strip). No hardening-no-* tag may appear: the programs get Debian's hardening flags
 #   (cmake/hardening.cmake), and scripts/test-package also runs hardening-check on them.
-#   desktop-entry-lacks-keywords-entry concerns the desktop entry of the Qt front end.
 # - appstreamcli runs with --no-net: the home page and screenshot addresses below are not
 #   fetched, as the test machine reaches no web site. Fetched, they fail until the site exists.
 if(NOT TARGET digital-id-installer OR NOT TARGET digital-id-enroll)
@@ -115,7 +114,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Fonts are no shared libraries, so dpkg-shlibdeps cannot find them: the window falls back to
 # Liberation Sans Narrow where Trebuchet MS is missing, so that no caption is cut.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+# In a Wayland session the window uses Qt's Wayland plugin; without it, it falls back to X11
+# through Xwayland where DISPLAY is set.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-wayland")
 # A machine enrollment hands its anchors to the system's trust through p11-kit's trust program
 # or update-ca-certificates; without either, that publication step reports a failure (the
 # enrollment itself is not affected). User enrollments need neither.

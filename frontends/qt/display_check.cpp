@@ -4,6 +4,8 @@
 #include <sys/un.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -57,37 +59,58 @@ bool WaylandCompositorAnswers() {
          ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
 }
 
-// Whether one entry of QT_QPA_PLATFORM ("name" or "name:options") can start.
-bool PlatformStarts(std::string_view entry) {
-  const std::string_view name = entry.substr(0, entry.find(':'));
+// The plugin name of one entry of QT_QPA_PLATFORM ("name" or "name:options"), in lower case as
+// the plugins' keys are compared.
+std::string PluginName(std::string_view entry) {
+  std::string name(entry.substr(0, entry.find(':')));
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return name;
+}
+
+// Whether the platform of one entry of QT_QPA_PLATFORM can start.
+bool PlatformStarts(std::string_view entry, const std::vector<std::string>& plugins) {
+  const std::string name = PluginName(entry);
+  if (name.empty() || std::find(plugins.begin(), plugins.end(), name) == plugins.end()) {
+    return false;
+  }
   if (name == "xcb") {
     return XServerAnswers();
   }
   if (name.starts_with("wayland")) {
     return WaylandCompositorAnswers();
   }
-  return !name.empty();
+  return true;
 }
 
 }  // namespace
 
-bool DisplayAvailable() {
-  const std::string platforms = Environment("QT_QPA_PLATFORM");
-  if (platforms.empty()) {
-    return XServerAnswers() || WaylandCompositorAnswers();
-  }
-  // Qt tries the platforms of a list separated by ';' in turn.
-  std::string_view rest = platforms;
-  while (true) {
-    const std::size_t end = rest.find(';');
-    if (PlatformStarts(rest.substr(0, end))) {
-      return true;
+PlatformChoice ChoosePlatform(const std::vector<std::string>& plugins) {
+  const std::string requested = Environment("QT_QPA_PLATFORM");
+  std::string usable;
+  if (requested.empty()) {
+    if (PlatformStarts("wayland", plugins)) {
+      return {true, ""};
     }
-    if (end == std::string_view::npos) {
-      return false;
+  } else {
+    // Qt tries the platforms of the list in turn; those that cannot start are left out.
+    std::string_view rest = requested;
+    while (!rest.empty()) {
+      const std::size_t end = rest.find(';');
+      const std::string_view entry = rest.substr(0, end);
+      if (PlatformStarts(entry, plugins)) {
+        usable += (usable.empty() ? "" : ";") + std::string(entry);
+      }
+      rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     }
-    rest.remove_prefix(end + 1);
   }
+  if (!usable.empty()) {
+    return {true, usable};
+  }
+  if (PlatformStarts("xcb", plugins)) {
+    return {true, "xcb"};
+  }
+  return {};
 }
 
 }  // namespace digital_id

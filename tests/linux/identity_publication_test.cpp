@@ -164,25 +164,44 @@ class IdentityPublicationTest : public ::testing::Test {
 
 TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndUsableProfiles) {
   ASSERT_TRUE(AddRoot(StoreLocation::CurrentUser));
-  // Firefox profiles: one usable, one in use (its lock link), one of the old format, one missing,
-  // one in the Flatpak folder, and one in the Snap folder whose .parentlock is held.
-  const std::string firefox = environment.Home() + "/.mozilla/firefox";
-  const std::string flatpak = environment.Home() + "/.var/app/org.mozilla.firefox/.mozilla/firefox";
-  for (const std::string& folder : {firefox + "/a1.default-release", firefox + "/b2.running",
-                                    firefox + "/c3.old", flatpak + "/d4.flat"}) {
-    fs::create_directories(folder);
+  // Firefox and Thunderbird profiles alike, in their classic folders: one usable named relative to
+  // profiles.ini and one by an absolute path elsewhere, one in use (its lock link), one of the old
+  // format, one missing, and one in a folder that every user may write to.
+  struct Application {
+    std::string name;     // as the report names it
+    std::string root;     // the folder of its profiles.ini
+    std::string remote;   // the profile that profiles.ini names by an absolute path
+    std::string exposed;  // the profile below the folder open to all
+  };
+  const std::string home = environment.Home();
+  const std::vector<Application> applications = {
+      {"Firefox", home + "/.mozilla/firefox", home + "/elsewhere/firefox/g7.remote",
+       home + "/open/firefox/h8.exposed"},
+      {"Thunderbird", home + "/.thunderbird", home + "/elsewhere/thunderbird/g7.remote",
+       home + "/open/thunderbird/h8.exposed"}};
+  for (const Application& application : applications) {
+    const std::string& root = application.root;
+    for (const std::string& folder : {root + "/a1.default-release", root + "/b2.running",
+                                      root + "/c3.old", application.remote, application.exposed}) {
+      fs::create_directories(folder);
+    }
+    ASSERT_EQ(::symlink(("127.0.0.1:+" + std::to_string(::getpid())).c_str(),
+                        (root + "/b2.running/lock").c_str()),
+              0);
+    ASSERT_TRUE(WriteFile(root + "/c3.old/cert8.db", "old"));
+    ASSERT_TRUE(
+        WriteFile(root + "/profiles.ini",
+                  "[Install4F96D1932A9F858E]\nDefault=a1.default-release\n"
+                  "[Profile0]\nName=default-release\nIsRelative=1\nPath=a1.default-release\n"
+                  "[Profile1]\nName=running\nIsRelative=1\nPath=b2.running\n"
+                  "[Profile2]\nName=old\nIsRelative=0\nPath=" +
+                      root + "/c3.old\n[Profile3]\nName=gone\nIsRelative=1\nPath=e5.gone\n" +
+                      "[Profile4]\nName=remote\nIsRelative=0\nPath=" + application.remote +
+                      "\n[Profile5]\nName=exposed\nPath=" + application.exposed + "\n"));
   }
-  ASSERT_EQ(::symlink(("127.0.0.1:+" + std::to_string(::getpid())).c_str(),
-                      (firefox + "/b2.running/lock").c_str()),
-            0);
-  ASSERT_TRUE(WriteFile(firefox + "/c3.old/cert8.db", "old"));
-  ASSERT_TRUE(WriteFile(firefox + "/profiles.ini",
-                        "[Install4F96D1932A9F858E]\nDefault=a1.default-release\n"
-                        "[Profile0]\nName=default-release\nIsRelative=1\nPath=a1.default-release\n"
-                        "[Profile1]\nName=running\nIsRelative=1\nPath=b2.running\n"
-                        "[Profile2]\nName=old\nIsRelative=0\nPath=" +
-                            firefox +
-                            "/c3.old\n[Profile3]\nName=gone\nIsRelative=1\nPath=e5.gone\n"));
+  fs::permissions(home + "/open", fs::perms::all);
+  const std::string flatpak = home + "/.var/app/org.mozilla.firefox/.mozilla/firefox";
+  fs::create_directories(flatpak + "/d4.flat");
   ASSERT_TRUE(
       WriteFile(flatpak + "/profiles.ini", "[Profile0]\r\nIsRelative=1\r\nPath=d4.flat\r\n"));
   // The Flatpak profile's owner has explicitly distrusted the root.
@@ -196,7 +215,7 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
                 .first,
             0);
   // A Snap profile whose .parentlock another process holds, as a running Firefox does.
-  const std::string snap = environment.Home() + "/snap/firefox/common/.mozilla/firefox";
+  const std::string snap = home + "/snap/firefox/common/.mozilla/firefox";
   fs::create_directories(snap + "/f6.snap");
   ASSERT_TRUE(WriteFile(snap + "/profiles.ini", "[Profile0]\nIsRelative=1\nPath=f6.snap\n"));
   const ParentLockHolder holder(snap + "/f6.snap/.parentlock");
@@ -224,8 +243,12 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
 
   // The shared database and the usable profiles hold the identity with its key, the issuing CA
   // without trust and the root as a CA for servers, except where it was distrusted.
-  for (const std::string& folder : {environment.Home() + "/.pki/nssdb",
-                                    firefox + "/a1.default-release", flatpak + "/d4.flat"}) {
+  std::vector<std::string> usable = {home + "/.pki/nssdb", flatpak + "/d4.flat"};
+  for (const Application& application : applications) {
+    usable.push_back(application.root + "/a1.default-release");
+    usable.push_back(application.remote);
+  }
+  for (const std::string& folder : usable) {
     const std::string listing = Certutil("-L", folder);
     EXPECT_TRUE(HasTrust(listing, "Enrolled User", "u,u,u")) << folder << "\n" << listing;
     EXPECT_TRUE(HasTrust(listing, "Enrollment Test Issuing CA", ",,")) << listing;
@@ -236,19 +259,35 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EXPECT_TRUE(
       Reported("skipped: ", "d4.flat: Enrollment Test Root is distrusted here and stays so"))
       << Joined();
-  EXPECT_EQ(ModeOf(environment.Home() + "/.pki/nssdb"), 0700);
-  // The others are left exactly as they were.
-  EXPECT_EQ(FolderEntries(firefox + "/b2.running"), std::vector<std::string>{"lock"});
-  EXPECT_EQ(FolderEntries(firefox + "/c3.old"), std::vector<std::string>{"cert8.db"});
-  EXPECT_TRUE(Reported("skipped: ", "b2.running: in use (Firefox is running)")) << Joined();
-  EXPECT_TRUE(Reported("skipped: ", "c3.old: old database format (cert8.db)")) << Joined();
-  EXPECT_TRUE(Reported("skipped: ", "e5.gone: profile folder missing")) << Joined();
+  EXPECT_EQ(ModeOf(home + "/.pki/nssdb"), 0700);
+  // The others are left exactly as they were, each reported with the program that holds it.
+  for (const Application& application : applications) {
+    const std::string profile = application.name + " profile " + application.root;
+    EXPECT_EQ(FolderEntries(application.root + "/b2.running"), std::vector<std::string>{"lock"});
+    EXPECT_EQ(FolderEntries(application.root + "/c3.old"), std::vector<std::string>{"cert8.db"});
+    EXPECT_TRUE(Reported("skipped: ",
+                         profile + "/b2.running: in use (" + application.name + " is running)"))
+        << Joined();
+    EXPECT_TRUE(Reported("skipped: ", profile + "/c3.old: old database format (cert8.db)"))
+        << Joined();
+    EXPECT_TRUE(Reported("skipped: ", profile + "/e5.gone: profile folder missing")) << Joined();
+    EXPECT_TRUE(Reported("published: ", application.name + " profile " + application.remote))
+        << Joined();
+    // Root writes to no database that another user could swap for one of their choosing.
+    if (::geteuid() == 0) {
+      EXPECT_TRUE(Reported("skipped: ", application.exposed + ": unsafe path: " + home +
+                                            "/open is writable by other users"))
+          << Joined();
+      EXPECT_TRUE(fs::is_empty(application.exposed));
+    }
+  }
   EXPECT_TRUE(Reported("skipped: ", "f6.snap: in use (Firefox is running)")) << Joined();
   EXPECT_EQ(FolderEntries(snap + "/f6.snap"), std::vector<std::string>{".parentlock"});
   EXPECT_TRUE(Reported("published: ", "Firefox (Flatpak) profile")) << Joined();
   // The same lines are in the log beside the stores.
   const std::string log = ReadFile(environment.UserData() + "/publish.log");
   EXPECT_NE(log.find("in use (Firefox is running)"), std::string::npos) << log;
+  EXPECT_NE(log.find("in use (Thunderbird is running)"), std::string::npos) << log;
   EXPECT_EQ(ModeOf(environment.UserData() + "/publish.log"), 0600);
 
   // A second identity joins the first one; the anchors are not added again.
@@ -257,10 +296,10 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EXPECT_EQ(X509_cmp(PemCertificates(identity + "/identity.crt").at(0).get(), second.get()), 0);
   EXPECT_EQ(X509_cmp(PemCertificates(firstFolder + "/identity.crt").at(0).get(), first.get()), 0);
   EXPECT_EQ(FolderEntries(identity).size(), 5u);  // two identities, current and the two names
-  const std::string listing = Certutil("-L", environment.Home() + "/.pki/nssdb");
+  const std::string listing = Certutil("-L", home + "/.pki/nssdb");
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Root"), 1u) << listing;
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Issuing CA"), 1u) << listing;
-  EXPECT_EQ(Occurrences(Certutil("-K", environment.Home() + "/.pki/nssdb"), "Enrolled User"), 2u);
+  EXPECT_EQ(Occurrences(Certutil("-K", home + "/.pki/nssdb"), "Enrolled User"), 2u);
 }
 
 TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) {

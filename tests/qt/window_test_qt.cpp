@@ -1,20 +1,33 @@
 // Tests of the installer's Linux window, run offscreen with QTest.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include "core/shell/app_state.h"
 #include "core/shell/main_window_layout.h"
 #include "core/shell/texts.h"
 #include "frontends/qt/group_frame.h"
 #include "frontends/qt/main_window_widget.h"
+#include "platform/linux/system/file_descriptor.h"
 #include "window_site_qt.h"
 
 namespace digital_id::window_tests {
@@ -110,6 +123,149 @@ QByteArray Describe(const QString& text, const QFont& font, const QRect& drawn, 
       .arg(room.height())
       .toUtf8();
 }
+
+// True when settings start the installer beside the site's stand-in compositor while Qt here has
+// a Wayland platform plugin: that plugin would wait for the compositor's answer, and the case is
+// about its absence.
+bool NeedsTheWaylandPluginMissing(const QStringList& settings) {
+  const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                       QStringLiteral("/platforms"));
+  return settings.join(QLatin1Char(' ')).contains(QStringLiteral("@site/wayland-0")) &&
+         !platforms.entryList({QStringLiteral("*wayland*")}, QDir::Files).isEmpty();
+}
+
+// An X server of the test's own (Xvfb) on a free display, stopped on destruction.
+class XServer {
+ public:
+  XServer() {
+    // Xvfb writes the number of the display it took to descriptor 1, standard output here.
+    process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    const QDeadlineTimer deadline(kEnrollmentBoundMs);
+    while (!process_.canReadLine() && process_.state() != QProcess::NotRunning &&
+           !deadline.hasExpired()) {
+      process_.waitForReadyRead(100);
+    }
+    const QByteArray number = process_.readLine().trimmed();
+    if (!number.isEmpty()) display_ = QStringLiteral(":") + QString::fromLatin1(number);
+  }
+  ~XServer() {
+    process_.terminate();
+    process_.waitForFinished();
+  }
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+  // ":<number>", or empty when the server did not start.
+  const QString& Display() const { return display_; }
+
+ private:
+  QProcess process_;
+  QString display_;
+};
+
+// A connection to an X server that sees the top-level windows being shown.
+class WindowWatcher {
+ public:
+  explicit WindowWatcher(const QString& display)
+      : connection_(xcb_connect(display.toLatin1().constData(), nullptr), &xcb_disconnect) {
+    if (!Valid()) return;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_.get())).data->root;
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_.get(), root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection_.get());
+  }
+  // True when connected.
+  bool Valid() const { return connection_ && xcb_connection_has_error(connection_.get()) == 0; }
+  // The next top-level window shown since the last call; XCB_WINDOW_NONE when none was.
+  xcb_window_t NextShown() {
+    while (const std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event{
+        xcb_poll_for_event(connection_.get()), &std::free}) {
+      if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+        const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(event.get());
+        if (map->override_redirect == 0) return map->window;
+      }
+    }
+    return XCB_WINDOW_NONE;
+  }
+  // Asks the window to close, as a window manager's close button does.
+  void Close(xcb_window_t window) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = Atom("WM_PROTOCOLS");
+    message.data.data32[0] = Atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection_.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection_.get());
+  }
+
+ private:
+  xcb_atom_t Atom(const char* name) {
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply{
+        xcb_intern_atom_reply(connection_.get(),
+                              xcb_intern_atom(connection_.get(), 0,
+                                              static_cast<std::uint16_t>(std::strlen(name)), name),
+                              nullptr),
+        &std::free};
+    return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+  }
+
+  std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> connection_;
+};
+
+// What the installer starts among: a folder with a socket that passes for a Wayland compositor
+// (the kernel accepts connections to it, nothing ever answers), a plugin folder holding the
+// attack plugin, and the place of the marker that plugin leaves when loaded.
+class InstallerSite {
+ public:
+  InstallerSite() {
+    const std::string path = Path("wayland-0").toStdString();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() < sizeof(address.sun_path)) {
+      std::memcpy(address.sun_path, path.data(), path.size());
+      if (::bind(compositor_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) !=
+              0 ||
+          ::listen(compositor_.Get(), 4) != 0) {
+        compositor_.Close();
+      }
+    }
+    QDir().mkpath(Path("plugins/platforms"));
+    QFile::copy(QStringLiteral(ATTACK_PLUGIN_PATH), Path("plugins/platforms/libqattack.so"));
+  }
+  // True when the compositor's socket listens.
+  bool Ready() const { return folder_.isValid() && compositor_.Valid(); }
+  // A path in the site's folder.
+  QString Path(const QString& name) const { return folder_.filePath(name); }
+  // True when the attack plugin was loaded.
+  bool AttackRan() const { return QFile::exists(Path(QStringLiteral("marker"))); }
+
+  // The installer's environment: this one's without display and platform settings, then the
+  // settings ("NAME=value"), in which @site stands for the site's folder.
+  QProcessEnvironment Environment(const QStringList& settings) const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM",
+                             "XDG_SESSION_TYPE", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH"}) {
+      environment.remove(QString::fromLatin1(name));
+    }
+    environment.insert(QStringLiteral("ATTACK_PLUGIN_MARKER"), Path(QStringLiteral("marker")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), Path(QStringLiteral("data")));
+    environment.insert(QStringLiteral("DIGITAL_ID_MACHINE_STORES"),
+                       Path(QStringLiteral("machine")));
+    for (QString setting : settings) {
+      setting.replace(QStringLiteral("@site"), folder_.path());
+      environment.insert(setting.section(QLatin1Char('='), 0, 0),
+                         setting.section(QLatin1Char('='), 1));
+    }
+    return environment;
+  }
+
+ private:
+  QTemporaryDir folder_;
+  FileDescriptor compositor_{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+};
 
 }  // namespace
 
@@ -253,7 +409,7 @@ class WindowTest : public QObject {
   }
 
   void InstallerWithoutADisplayPointsToTheConsoleProgram_data() {
-    // Settings made after DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are taken away.
+    // Settings made after the display, platform and plugin settings are taken away.
     QTest::addColumn<QStringList>("settings");
     QTest::newRow("no display named") << QStringList{};
     QTest::newRow("no X server") << QStringList{QStringLiteral("DISPLAY=:4719")};
@@ -261,28 +417,85 @@ class WindowTest : public QObject {
         << QStringList{QStringLiteral("WAYLAND_DISPLAY=/nonexistent/wayland-4719")};
     QTest::newRow("xcb without an X server")
         << QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:4719")};
+    QTest::newRow("Wayland compositor without the plugin")
+        << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
+                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+    QTest::newRow("QT_QPA_PLATFORM=wayland without the plugin")
+        << QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"),
+                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+    // In a privileged run, a plugin folder that the invoking user names is not searched, so its
+    // plugin is never loaded and the platform it offers does not exist.
+    QTest::newRow("privileged, plugin in QT_PLUGIN_PATH") << QStringList{
+        QStringLiteral("QT_QPA_PLATFORM=attack"), QStringLiteral("QT_PLUGIN_PATH=@site/plugins")};
+    QTest::newRow("privileged, plugin in QT_QPA_PLATFORM_PLUGIN_PATH")
+        << QStringList{QStringLiteral("QT_QPA_PLATFORM=attack"),
+                       QStringLiteral("QT_QPA_PLATFORM_PLUGIN_PATH=@site/plugins/platforms")};
   }
 
   void InstallerWithoutADisplayPointsToTheConsoleProgram() {
     QFETCH(QStringList, settings);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "QT_QPA_PLATFORM"}) {
-      environment.remove(QString::fromLatin1(name));
+    if (NeedsTheWaylandPluginMissing(settings)) QSKIP("needs Qt without its Wayland plugin");
+    if (settings.join(QLatin1Char(' ')).contains(QStringLiteral("attack")) && ::geteuid() != 0) {
+      QSKIP("needs root, as CI runs");
     }
-    for (const QString& setting : settings) {
-      environment.insert(setting.section(QLatin1Char('='), 0, 0),
-                         setting.section(QLatin1Char('='), 1));
-    }
+    const InstallerSite site;
+    QVERIFY(site.Ready());
     QProcess installer;
-    installer.setProcessEnvironment(environment);
+    installer.setProcessEnvironment(site.Environment(settings));
+    installer.setWorkingDirectory(site.Path(QStringLiteral(".")));
     installer.start(QStringLiteral(INSTALLER_PATH), {});
     QVERIFY(installer.waitForFinished(kEnrollmentBoundMs));
+    QVERIFY(!site.AttackRan());
     QCOMPARE(installer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(installer.exitCode(), 0);
     QCOMPARE(installer.readAllStandardOutput(), QByteArray());
     QCOMPARE(installer.readAllStandardError(),
              QByteArray("digital-id-installer: no display available; to enroll from a terminal, "
                         "use digital-id-enroll\n"));
+  }
+
+  void InstallerInAWaylandSessionWithoutItsPluginStartsOnX11_data() {
+    // Settings made after the display, platform and plugin settings are taken away; DISPLAY then
+    // names the test's X server.
+    QTest::addColumn<QStringList>("settings");
+    QTest::newRow("Wayland socket missing")
+        << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
+                       QStringLiteral("WAYLAND_DISPLAY=/nonexistent/wayland-4719")};
+    QTest::newRow("Wayland compositor without the plugin")
+        << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
+                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+    QTest::newRow("QT_QPA_PLATFORM=wayland without the plugin")
+        << QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"),
+                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+  }
+
+  // The installer shows its window on the X server and ends with exit code 0 when it is closed.
+  void InstallerInAWaylandSessionWithoutItsPluginStartsOnX11() {
+    QFETCH(QStringList, settings);
+    if (NeedsTheWaylandPluginMissing(settings)) QSKIP("needs Qt without its Wayland plugin");
+    const InstallerSite site;
+    QVERIFY(site.Ready());
+    const XServer server;
+    QVERIFY(!server.Display().isEmpty());
+    WindowWatcher watcher(server.Display());
+    QVERIFY(watcher.Valid());
+    QProcess installer;
+    installer.setProcessEnvironment(
+        site.Environment(settings << QStringLiteral("DISPLAY=") + server.Display()));
+    installer.setWorkingDirectory(site.Path(QStringLiteral(".")));
+    installer.start(QStringLiteral(INSTALLER_PATH), {});
+    const QDeadlineTimer deadline(kEnrollmentBoundMs);
+    xcb_window_t window = XCB_WINDOW_NONE;
+    while (window == XCB_WINDOW_NONE && installer.state() != QProcess::NotRunning &&
+           !deadline.hasExpired()) {
+      installer.waitForFinished(50);
+      window = watcher.NextShown();
+    }
+    QVERIFY2(window != XCB_WINDOW_NONE, installer.readAllStandardError().constData());
+    watcher.Close(window);
+    QVERIFY(installer.waitForFinished(kEnrollmentBoundMs));
+    QCOMPARE(installer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(installer.exitCode(), 0);
   }
 
   void CodeBoxHoldsAtMostSixtyFourCharacters() {

@@ -12,8 +12,8 @@ namespace digital_id {
 // Makes what the stores hold usable by other programs, as the system stores of Windows are, once
 // an identity has been installed:
 // - a user's identity goes to the identity files under ~/.local/share/digital-id/identity/ (see
-//   identity_files.h), to the shared NSS database ~/.pki/nssdb and to every Firefox profile
-//   (see nss_locations.h, nss_database.h);
+//   identity_files.h), to the shared NSS database ~/.pki/nssdb and to every Firefox and
+//   Thunderbird profile (see nss_locations.h, nss_database.h);
 // - a machine's identity goes to the identity files of the machine (/var/lib/digital-id/identity/,
 //   root's alone).
 // Trust goes only to the root that this run authenticated twice: the root that anchored the

@@ -20,15 +20,21 @@ namespace digital_id {
 
 namespace {
 
-struct FirefoxRoot {
+// A folder whose profiles.ini names the profiles of one application.
+struct ProfileRoot {
   const char* label;
+  const char* program;   // the application that holds a profile in use
   const char* relative;  // below home
 };
 
-constexpr std::array<FirefoxRoot, 3> kFirefoxRoots = {{
-    {"Firefox profile", ".mozilla/firefox"},
-    {"Firefox (Snap) profile", "snap/firefox/common/.mozilla/firefox"},
-    {"Firefox (Flatpak) profile", ".var/app/org.mozilla.firefox/.mozilla/firefox"},
+constexpr std::array<ProfileRoot, 6> kProfileRoots = {{
+    {"Firefox profile", "Firefox", ".mozilla/firefox"},
+    {"Firefox (Snap) profile", "Firefox", "snap/firefox/common/.mozilla/firefox"},
+    {"Firefox (Flatpak) profile", "Firefox", ".var/app/org.mozilla.firefox/.mozilla/firefox"},
+    {"Thunderbird profile", "Thunderbird", ".thunderbird"},
+    {"Thunderbird (Snap) profile", "Thunderbird", "snap/thunderbird/common/.thunderbird"},
+    {"Thunderbird (Flatpak) profile", "Thunderbird",
+     ".var/app/org.mozilla.Thunderbird/.thunderbird"},
 }};
 
 bool Exists(const std::filesystem::path& path) {
@@ -94,7 +100,8 @@ std::vector<std::filesystem::path> ProfilesOf(const std::filesystem::path& root)
     if (path == nullptr || path->empty()) {
       continue;
     }
-    // As Firefox reads it: relative to the profiles.ini folder only with IsRelative=1.
+    // As Firefox and Thunderbird read it: relative to the profiles.ini folder only with
+    // IsRelative=1.
     const std::u16string* relative = section.Find(u"IsRelative");
     const std::filesystem::path value(Utf16ToUtf8(*path));
     folders.push_back(relative != nullptr && *relative == u"1" ? root / value : value);
@@ -113,7 +120,7 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
   const std::filesystem::path shared = home / ".pki" / "nssdb";
   locations.push_back({"shared NSS database", shared, FormatProblem(shared)});
   std::vector<std::filesystem::path> seen;
-  for (const FirefoxRoot& root : kFirefoxRoots) {
+  for (const ProfileRoot& root : kProfileRoots) {
     for (const std::filesystem::path& folder : ProfilesOf(home / root.relative)) {
       const std::filesystem::path normal = folder.lexically_normal();
       if (std::find(seen.begin(), seen.end(), normal) != seen.end()) {
@@ -125,7 +132,7 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
       if (!normal.is_absolute() || !std::filesystem::is_directory(normal, error)) {
         location.skipReason = "profile folder missing";
       } else if (ProfileInUse(normal)) {
-        location.skipReason = "in use (Firefox is running)";
+        location.skipReason = std::string("in use (") + root.program + " is running)";
       } else {
         location.skipReason = FormatProblem(normal);
       }

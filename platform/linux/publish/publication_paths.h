@@ -4,10 +4,11 @@
 // can be moved by an environment variable, read anew at every call:
 //
 //   HOME                          the user's home: the shared NSS database ~/.pki/nssdb and the
-//                                 Firefox profiles (~/.mozilla/firefox, the Snap and Flatpak
-//                                 folders) are found below it. When XDG_DATA_HOME puts the user's
-//                                 stores outside HOME (as tests and demos do), those databases
-//                                 are left alone: they belong to another set of stores.
+//                                 Firefox and Thunderbird profiles (~/.mozilla/firefox,
+//                                 ~/.thunderbird, their Snap and Flatpak folders) are found
+//                                 below it. When XDG_DATA_HOME puts the user's stores outside
+//                                 HOME (as tests and demos do), those databases are left
+//                                 alone: they belong to another set of stores.
 //   XDG_DATA_HOME                 the user's data folder (default ~/.local/share): the identity
 //                                 goes to digital-id/identity/ and the log to
 //                                 digital-id/publish.log, beside digital-id/stores/.

@@ -158,8 +158,9 @@ void DropUntrustedEnvironment() {
     return;
   }
   // OpenSSL reads its configuration (which may load providers and engines) when libssl starts;
-  // libcurl sends downloads through the proxies these name; Qt loads platform and style plugins
-  // from these folders.
+  // libcurl sends downloads through the proxies these name; Qt loads platform, theme and generic
+  // plugins from these folders or by these names, and the toolkit a theme plugin starts loads
+  // modules from the GTK and GIO ones.
   static constexpr const char* kUntrusted[] = {"OPENSSL_CONF",
                                                "OPENSSL_CONF_INCLUDE",
                                                "OPENSSL_MODULES",
@@ -176,7 +177,14 @@ void DropUntrustedEnvironment() {
                                                "no_proxy",
                                                "NO_PROXY",
                                                "QT_PLUGIN_PATH",
-                                               "QT_QPA_PLATFORM_PLUGIN_PATH"};
+                                               "QT_QPA_PLATFORM_PLUGIN_PATH",
+                                               "QT_QPA_PLATFORMTHEME",
+                                               "QT_QPA_GENERIC_PLUGINS",
+                                               "GTK_MODULES",
+                                               "GTK3_MODULES",
+                                               "GTK_PATH",
+                                               "GTK_IM_MODULE_FILE",
+                                               "GIO_EXTRA_MODULES"};
   for (const char* name : kUntrusted) {
     ::unsetenv(name);
   }

@@ -20,7 +20,8 @@ bool RunningPrivileged();
 
 // Removes from the environment of a privileged run the variables through which its caller could
 // make a library of the program load code or move what it trusts: OpenSSL's configuration file,
-// modules and engines, the certificate paths, libcurl's proxies and Qt's plugin folders. Called
+// modules and engines, the certificate paths, libcurl's proxies, Qt's plugin folders and
+// plugin names, and the GTK and GIO module paths that a theme plugin would follow. Called
 // first thing in main, before a library reads them or a thread starts; does nothing in an
 // ordinary run.
 void DropUntrustedEnvironment();
