@@ -1,0 +1,141 @@
+#include "platform/win/stores/identity_inventory.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/serial_text.h"
+#include "base/utf8_text.h"
+#include "platform/win/stores/context_flags.h"
+#include "platform/win/wide_text.h"
+#include "platform/win/x509/crypt_handles.h"
+
+namespace digital_id {
+
+namespace {
+
+// FILETIME steps per second, and the seconds from 1601-01-01 to 1970-01-01.
+constexpr std::uint64_t kStepsPerSecond = 10'000'000;
+constexpr std::int64_t kSecondsBefore1970 = 11'644'473'600;
+
+// A name as one line, most specific part first ("CN=..., O=..., C=..."), the order in which the
+// Linux backend prints it.
+std::string NameText(CERT_NAME_BLOB& name) {
+  constexpr DWORD kStyle = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
+  const DWORD chars = CertNameToStrW(X509_ASN_ENCODING, &name, kStyle, nullptr, 0);
+  if (chars <= 1) {
+    return {};
+  }
+  std::wstring text(chars, L'\0');
+  const DWORD written = CertNameToStrW(X509_ASN_ENCODING, &name, kStyle, text.data(), chars);
+  text.resize(written > 0 ? std::min<DWORD>(written, chars) - 1 : 0);
+  return Utf16ToUtf8(FromWide(text));
+}
+
+// The serial number's text: CryptoAPI keeps its bytes least significant first.
+std::string SerialOf(const CRYPT_INTEGER_BLOB& serial) {
+  std::vector<std::uint8_t> bigEndian(serial.pbData, serial.pbData + serial.cbData);
+  std::reverse(bigEndian.begin(), bigEndian.end());
+  return SerialText(bigEndian);
+}
+
+// A property of a certificate context as bytes; empty when the context does not have it.
+std::vector<BYTE> Property(PCCERT_CONTEXT certificate, DWORD id) {
+  DWORD size = 0;
+  if (CertGetCertificateContextProperty(certificate, id, nullptr, &size) == FALSE || size == 0) {
+    return {};
+  }
+  std::vector<BYTE> data(size);
+  if (CertGetCertificateContextProperty(certificate, id, data.data(), &size) == FALSE) {
+    return {};
+  }
+  data.resize(size);
+  return data;
+}
+
+// True when the key container that the certificate's key information names opens (silently,
+// in the user's or the machine's key set as it says) and holds the key pair of the certificate's
+// public key.
+bool PrivateKeyOpens(PCCERT_CONTEXT certificate) {
+  const std::vector<BYTE> data = Property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
+  if (data.size() < sizeof(CRYPT_KEY_PROV_INFO)) {
+    return false;
+  }
+  const auto* info = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(data.data());
+  if (info->dwProvType == 0) {
+    // A key of a key storage provider (from Windows Vista on) opens only through NCrypt, which
+    // Windows XP does not have: its key information is taken as it stands.
+    return true;
+  }
+  ProviderContext provider;
+  if (CryptAcquireContextW(provider.Receive(), info->pwszContainerName, info->pwszProvName,
+                           info->dwProvType,
+                           (info->dwFlags & CRYPT_MACHINE_KEYSET) | CRYPT_SILENT) == FALSE) {
+    return false;
+  }
+  DWORD size = 0;
+  if (CryptExportPublicKeyInfo(provider.Get(), info->dwKeySpec, X509_ASN_ENCODING, nullptr,
+                               &size) == FALSE ||
+      size < sizeof(CERT_PUBLIC_KEY_INFO)) {
+    return false;
+  }
+  std::vector<BYTE> exported(size);
+  auto* key = reinterpret_cast<CERT_PUBLIC_KEY_INFO*>(exported.data());
+  if (CryptExportPublicKeyInfo(provider.Get(), info->dwKeySpec, X509_ASN_ENCODING, key, &size) ==
+      FALSE) {
+    return false;
+  }
+  return CertComparePublicKeyInfo(X509_ASN_ENCODING,
+                                  &certificate->pCertInfo->SubjectPublicKeyInfo, key) != FALSE;
+}
+
+// How a location's My is named in an error.
+const char* StoreName(StoreLocation location) {
+  return location == StoreLocation::LocalMachine ? "the machine's personal store (My)"
+                                                 : "the user's personal store (My)";
+}
+
+}  // namespace
+
+std::int64_t UnixSecondsOf(const FILETIME& time) {
+  const std::uint64_t steps =
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return static_cast<std::int64_t>(steps / kStepsPerSecond) - kSecondsBefore1970;
+}
+
+IdentityRecord IdentityRecordOf(PCCERT_CONTEXT certificate) {
+  CERT_INFO& info = *certificate->pCertInfo;
+  IdentityRecord record;
+  record.subject = NameText(info.Subject);
+  record.issuer = NameText(info.Issuer);
+  record.serial = SerialOf(info.SerialNumber);
+  record.notBefore = UnixSecondsOf(info.NotBefore);
+  record.notAfter = UnixSecondsOf(info.NotAfter);
+  record.hasPrivateKey = PrivateKeyOpens(certificate);
+  return record;
+}
+
+IdentityInventory ReadIdentityInventory(StoreLocation location) {
+  IdentityInventory inventory;
+  const CertStorePtr store(CertOpenStore(
+      CERT_STORE_PROV_SYSTEM_W, 0, 0,
+      SystemStoreFlag(location) | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG, L"My"));
+  if (!store) {
+    const DWORD error = GetLastError();
+    if (!StoreIsMissing(error)) {
+      inventory.error =
+          std::string(StoreName(location)) + " cannot be opened: " + StoreOpenErrorText(error);
+    }
+    return inventory;
+  }
+  for (PCCERT_CONTEXT certificate = nullptr;
+       (certificate = CertEnumCertificatesInStore(store.get(), certificate)) != nullptr;) {
+    inventory.identities.push_back(IdentityRecordOf(certificate));
+  }
+  std::stable_sort(inventory.identities.begin(), inventory.identities.end(),
+                   [](const IdentityRecord& a, const IdentityRecord& b) {
+                     return a.notBefore < b.notBefore;
+                   });
+  return inventory;
+}
+
+}  // namespace digital_id
