@@ -20,8 +20,8 @@ namespace {
 class WinConsolePlatform final : public ConsolePlatformOver<WinPlatform> {
  public:
   ConsoleIdentities Identities(bool machine) override {
-    IdentityInventory inventory = ReadIdentityInventory(machine ? StoreLocation::LocalMachine
-                                                                : StoreLocation::CurrentUser);
+    IdentityInventory inventory =
+        ReadIdentityInventory(machine ? StoreLocation::LocalMachine : StoreLocation::CurrentUser);
     return {std::move(inventory.identities), std::move(inventory.error)};
   }
 };

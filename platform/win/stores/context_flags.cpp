@@ -2,7 +2,6 @@
 
 #include <wincrypt.h>
 
-
 namespace digital_id {
 
 namespace {
@@ -40,14 +39,17 @@ LONG X509EnrollmentContext(EnrollmentContext context) {
   return context == EnrollmentContext::Machine ? kContextMachine : kContextUser;
 }
 
+bool AccessDenied(DWORD error) {
+  return Win32Code(error) == ERROR_ACCESS_DENIED || static_cast<HRESULT>(error) == NTE_PERM;
+}
+
 bool StoreIsMissing(DWORD error) {
   const DWORD code = Win32Code(error);
   return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
 std::string StoreOpenErrorText(DWORD error) {
-  const DWORD code = Win32Code(error);
-  if (code == ERROR_ACCESS_DENIED) {
+  if (AccessDenied(error)) {
     return "access denied";
   }
   if (StoreIsMissing(error)) {

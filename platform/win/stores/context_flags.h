@@ -25,6 +25,10 @@ DWORD KeySetFlag(EnrollmentContext context);
 // The modern enrollment objects' context: ContextUser (1) or ContextMachine (2).
 LONG X509EnrollmentContext(EnrollmentContext context);
 
+// True when an error (GetLastError after a store or key-container call) says that access was
+// refused: the object is there, but only its owner or an administrator may open it.
+bool AccessDenied(DWORD error);
+
 // True when the error CertOpenStore left (GetLastError) says that the store does not exist, as
 // with CERT_STORE_OPEN_EXISTING_FLAG for a store that was never made.
 bool StoreIsMissing(DWORD error);

@@ -1,6 +1,11 @@
 #include "platform/win/stores/identity_inventory.h"
 
+#include <windows.h>
+
+#include <wincrypt.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "base/serial_text.h"
@@ -54,7 +59,7 @@ std::vector<BYTE> Property(PCCERT_CONTEXT certificate, DWORD id) {
 
 // True when the key container that the certificate's key information names opens (silently,
 // in the user's or the machine's key set as it says) and holds the key pair of the certificate's
-// public key.
+// public key, or exists but refuses this user.
 bool PrivateKeyOpens(PCCERT_CONTEXT certificate) {
   const std::vector<BYTE> data = Property(certificate, CERT_KEY_PROV_INFO_PROP_ID);
   if (data.size() < sizeof(CRYPT_KEY_PROV_INFO)) {
@@ -70,7 +75,9 @@ bool PrivateKeyOpens(PCCERT_CONTEXT certificate) {
   if (CryptAcquireContextW(provider.Receive(), info->pwszContainerName, info->pwszProvName,
                            info->dwProvType,
                            (info->dwFlags & CRYPT_MACHINE_KEYSET) | CRYPT_SILENT) == FALSE) {
-    return false;
+    // A container that refuses this user (the machine's keys, read without administrator rights)
+    // is there all the same.
+    return AccessDenied(GetLastError());
   }
   DWORD size = 0;
   if (CryptExportPublicKeyInfo(provider.Get(), info->dwKeySpec, X509_ASN_ENCODING, nullptr,
@@ -84,24 +91,19 @@ bool PrivateKeyOpens(PCCERT_CONTEXT certificate) {
       FALSE) {
     return false;
   }
-  return CertComparePublicKeyInfo(X509_ASN_ENCODING,
-                                  &certificate->pCertInfo->SubjectPublicKeyInfo, key) != FALSE;
+  return CertComparePublicKeyInfo(X509_ASN_ENCODING, &certificate->pCertInfo->SubjectPublicKeyInfo,
+                                  key) != FALSE;
 }
 
-// How a location's My is named in an error.
-const char* StoreName(StoreLocation location) {
-  return location == StoreLocation::LocalMachine ? "the machine's personal store (My)"
-                                                 : "the user's personal store (My)";
-}
-
-}  // namespace
-
+// Seconds since 1970-01-01 00:00 UTC of a FILETIME (100-nanosecond steps since 1601), rounded
+// down.
 std::int64_t UnixSecondsOf(const FILETIME& time) {
   const std::uint64_t steps =
       (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   return static_cast<std::int64_t>(steps / kStepsPerSecond) - kSecondsBefore1970;
 }
 
+// The record of one certificate context.
 IdentityRecord IdentityRecordOf(PCCERT_CONTEXT certificate) {
   CERT_INFO& info = *certificate->pCertInfo;
   IdentityRecord record;
@@ -114,6 +116,8 @@ IdentityRecord IdentityRecordOf(PCCERT_CONTEXT certificate) {
   return record;
 }
 
+}  // namespace
+
 IdentityInventory ReadIdentityInventory(StoreLocation location) {
   IdentityInventory inventory;
   const CertStorePtr store(CertOpenStore(
@@ -122,8 +126,7 @@ IdentityInventory ReadIdentityInventory(StoreLocation location) {
   if (!store) {
     const DWORD error = GetLastError();
     if (!StoreIsMissing(error)) {
-      inventory.error =
-          std::string(StoreName(location)) + " cannot be opened: " + StoreOpenErrorText(error);
+      inventory.error = "the store My cannot be opened: " + StoreOpenErrorText(error);
     }
     return inventory;
   }
@@ -131,10 +134,9 @@ IdentityInventory ReadIdentityInventory(StoreLocation location) {
        (certificate = CertEnumCertificatesInStore(store.get(), certificate)) != nullptr;) {
     inventory.identities.push_back(IdentityRecordOf(certificate));
   }
-  std::stable_sort(inventory.identities.begin(), inventory.identities.end(),
-                   [](const IdentityRecord& a, const IdentityRecord& b) {
-                     return a.notBefore < b.notBefore;
-                   });
+  std::stable_sort(
+      inventory.identities.begin(), inventory.identities.end(),
+      [](const IdentityRecord& a, const IdentityRecord& b) { return a.notBefore < b.notBefore; });
   return inventory;
 }
 
