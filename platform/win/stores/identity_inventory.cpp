@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "base/serial_text.h"
-#include "base/utf8_text.h"
 #include "platform/win/stores/context_flags.h"
-#include "platform/win/wide_text.h"
 #include "platform/win/x509/crypt_handles.h"
+#include "platform/win/x509/name_text.h"
 
 namespace digital_id {
 
@@ -21,20 +20,6 @@ namespace {
 // FILETIME steps per second, and the seconds from 1601-01-01 to 1970-01-01.
 constexpr std::uint64_t kStepsPerSecond = 10'000'000;
 constexpr std::int64_t kSecondsBefore1970 = 11'644'473'600;
-
-// A name as one line, most specific part first ("CN=..., O=..., C=..."), the order in which the
-// Linux backend prints it.
-std::string NameText(CERT_NAME_BLOB& name) {
-  constexpr DWORD kStyle = CERT_X500_NAME_STR | CERT_NAME_STR_REVERSE_FLAG;
-  const DWORD chars = CertNameToStrW(X509_ASN_ENCODING, &name, kStyle, nullptr, 0);
-  if (chars <= 1) {
-    return {};
-  }
-  std::wstring text(chars, L'\0');
-  const DWORD written = CertNameToStrW(X509_ASN_ENCODING, &name, kStyle, text.data(), chars);
-  text.resize(written > 0 ? std::min<DWORD>(written, chars) - 1 : 0);
-  return Utf16ToUtf8(FromWide(text));
-}
 
 // The serial number's text: CryptoAPI keeps its bytes least significant first.
 std::string SerialOf(const CRYPT_INTEGER_BLOB& serial) {
