@@ -98,6 +98,13 @@ const IdentityRecord* WithSerial(const IdentityInventory& inventory, const std::
   return found == inventory.identities.end() ? nullptr : &*found;
 }
 
+// The serial numbers of an inventory, for a failure's message.
+std::string Serials(const IdentityInventory& inventory) {
+  std::string serials;
+  for (const IdentityRecord& each : inventory.identities) serials += each.serial + " ";
+  return serials;
+}
+
 // The user's My as --status lists it: a certificate added without a key comes with the name,
 // serial and end of validity that OpenSSL reads from it and without a key, also once its key
 // information names a container that does not exist; the identities the console runs installed
@@ -113,13 +120,15 @@ TEST(CryptoApiStore, IdentityInventoryListsMyAsTheLinuxBackendWritesIt) {
                                              &added),
             FALSE);
   const CertContextPtr owned(added);
+  // A system store keeps its changes in memory until they are committed.
+  ASSERT_NE(CertControlStore(my.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr), FALSE);
   const std::string serial = FirstLine(DataFolder() + L"names.serial");
   ASSERT_FALSE(serial.empty());
 
   IdentityInventory inventory = ReadIdentityInventory(StoreLocation::CurrentUser);
   EXPECT_EQ(inventory.error, "");
   const IdentityRecord* listed = WithSerial(inventory, serial);
-  ASSERT_NE(listed, nullptr) << serial;
+  ASSERT_NE(listed, nullptr) << serial << " is not among " << Serials(inventory);
   // Quotes, commas and a relative name of two attributes, as on Linux.
   EXPECT_EQ(listed->subject, FirstLine(DataFolder() + L"names.subject"));
   EXPECT_EQ(listed->issuer, listed->subject);
@@ -134,6 +143,7 @@ TEST(CryptoApiStore, IdentityInventoryListsMyAsTheLinuxBackendWritesIt) {
   key.dwProvType = PROV_RSA_FULL;
   key.dwKeySpec = AT_KEYEXCHANGE;
   ASSERT_NE(CertSetCertificateContextProperty(added, CERT_KEY_PROV_INFO_PROP_ID, 0, &key), FALSE);
+  ASSERT_NE(CertControlStore(my.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr), FALSE);
   inventory = ReadIdentityInventory(StoreLocation::CurrentUser);
   listed = WithSerial(inventory, serial);
   ASSERT_NE(listed, nullptr);
@@ -156,6 +166,7 @@ TEST(CryptoApiStore, IdentityInventoryListsMyAsTheLinuxBackendWritesIt) {
     EXPECT_LE(inventory.identities[i - 1].notBefore, inventory.identities[i].notBefore);
   }
   EXPECT_NE(CertDeleteCertificateFromStore(CertDuplicateCertificateContext(added)), FALSE);
+  EXPECT_NE(CertControlStore(my.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr), FALSE);
 }
 
 // What a name reads as where the test certificate cannot show it: CryptoAPI's names of
