@@ -71,7 +71,7 @@ std::size_t Width(std::string_view text) {
 struct UtcParts {
   int year;
   unsigned month, day;
-  long long hours, minutes, seconds;
+  int hours, minutes, seconds;
 };
 
 UtcParts Parts(std::int64_t seconds) {
@@ -79,7 +79,7 @@ UtcParts Parts(std::int64_t seconds) {
   const sys_seconds moment{std::chrono::seconds{seconds}};
   const sys_days day = floor<days>(moment);
   const year_month_day date{day};
-  const long long inDay = (moment - day).count();
+  const int inDay = static_cast<int>((moment - day).count());
   return {static_cast<int>(date.year()),
           static_cast<unsigned>(date.month()),
           static_cast<unsigned>(date.day()),
@@ -117,10 +117,10 @@ std::string JsonString(std::string_view text) {
     } else if (byte == '\r') {
       out += "\\r";
     } else if (byte < 0x20 || byte == 0x7F) {
-      std::snprintf(escape.data(), escape.size(), "\\u%04x", byte);
+      std::snprintf(escape.data(), escape.size(), "\\u%04x", static_cast<unsigned>(byte));
       out += escape.data();
     } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      std::snprintf(escape.data(), escape.size(), "\\u%04x", next);
+      std::snprintf(escape.data(), escape.size(), "\\u%04x", static_cast<unsigned>(next));
       out += escape.data();
       ++i;
     } else {
@@ -235,11 +235,11 @@ std::int64_t DaysLeft(const IdentityRecord& identity, std::int64_t now) {
 }
 
 std::string UtcTimeText(std::int64_t seconds) {
-  return Formatted(seconds, "%04d-%02u-%02u %02lld:%02lld:%02lld UTC");
+  return Formatted(seconds, "%04d-%02u-%02u %02d:%02d:%02d UTC");
 }
 
 std::string IsoUtcTimeText(std::int64_t seconds) {
-  return Formatted(seconds, "%04d-%02u-%02uT%02lld:%02lld:%02lldZ");
+  return Formatted(seconds, "%04d-%02u-%02uT%02d:%02d:%02dZ");
 }
 
 std::string IdentityStatusText(const std::vector<StatusContext>& contexts, std::int64_t now,
