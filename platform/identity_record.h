@@ -8,7 +8,7 @@ namespace digital_id {
 
 // An identity that a My store holds, as the command line reports it on every platform.
 struct IdentityRecord {
-  std::string subject;         // the subject's distinguished name as UTF-8 text ("CN=..., O=...")
+  std::string subject;         // the subject's distinguished name as UTF-8 text ("CN=...,O=...")
   std::string issuer;          // the issuer's distinguished name, the same way
   std::string serial;          // the serial number as SerialText gives it (base/serial_text.h)
   std::int64_t notBefore = 0;  // start of validity, seconds since 1970-01-01 00:00 UTC

@@ -1,6 +1,7 @@
 #include "tests/e2e/console_scenarios.h"
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 
 namespace digital_id::e2e {
@@ -147,6 +148,109 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// Reads JSON values from the start of a text, by the grammar of RFC 8259.
+class JsonReader {
+ public:
+  explicit JsonReader(std::string_view text) : text_(text) {}
+
+  // One value and nothing but blanks after it.
+  bool Document() {
+    const bool value = Value();
+    Blanks();
+    return value && at_ == text_.size();
+  }
+
+ private:
+  void Blanks() {
+    while (at_ < text_.size() &&
+           std::string_view(" \t\r\n").find(text_[at_]) != std::string_view::npos) {
+      ++at_;
+    }
+  }
+  bool Take(char c) {
+    Blanks();
+    if (at_ < text_.size() && text_[at_] == c) {
+      ++at_;
+      return true;
+    }
+    return false;
+  }
+  bool Word(std::string_view word) {
+    if (text_.substr(at_, word.size()) != word) return false;
+    at_ += word.size();
+    return true;
+  }
+  bool Digits() {
+    const std::size_t start = at_;
+    while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
+    return at_ > start;
+  }
+  bool Number() {
+    Word("-");
+    if (!Word("0") && !Digits()) return false;
+    if (Word(".") && !Digits()) return false;
+    if (Word("e") || Word("E")) {
+      if (!Word("+")) Word("-");
+      return Digits();
+    }
+    return true;
+  }
+  bool String() {
+    if (!Word("\"")) return false;
+    while (at_ < text_.size()) {
+      const auto c = static_cast<unsigned char>(text_[at_++]);
+      if (c == '"') return true;
+      if (c < 0x20) return false;
+      if (c == '\\') {
+        if (at_ >= text_.size()) return false;
+        const char escaped = text_[at_++];
+        if (escaped == 'u') {
+          for (int i = 0; i < 4; ++i, ++at_) {
+            if (at_ >= text_.size() || !std::isxdigit(static_cast<unsigned char>(text_[at_]))) {
+              return false;
+            }
+          }
+        } else if (std::string_view("\"\\/bfnrt").find(escaped) == std::string_view::npos) {
+          return false;
+        }
+      }
+    }
+    return false;
+  }
+  // The members of an object or the elements of an array, after the opening bracket.
+  bool Items(char close, bool members) {
+    if (Take(close)) return true;
+    do {
+      if (members) {
+        Blanks();
+        if (!String() || !Take(':')) return false;
+      }
+      if (!Value()) return false;
+    } while (Take(','));
+    return Take(close);
+  }
+  bool Value() {
+    if (++depth_ > 64) return false;
+    Blanks();
+    bool read = false;
+    if (Word("{")) {
+      read = Items('}', true);
+    } else if (Word("[")) {
+      read = Items(']', false);
+    } else if (at_ < text_.size() && text_[at_] == '"') {
+      read = String();
+    } else {
+      read = Word("true") || Word("false") || Word("null") || Number();
+    }
+    --depth_;
+    return read;
+  }
+
+  std::string_view text_;
+  std::size_t at_ = 0;
+  int depth_ = 0;
+};
+
 }  // namespace
 
 const std::vector<ConsoleScenario>& ConsoleScenarios() {
@@ -219,6 +323,10 @@ std::vector<std::string> EventMismatches(const ConsoleScenario& scenario,
     }
   }
   return failures;
+}
+
+bool IsWellFormedJson(std::string_view text) {
+  return JsonReader(text).Document();
 }
 
 std::string TestName(const std::string& name) {

@@ -6,6 +6,7 @@
 // digital-id-enroll.exe.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -80,5 +81,8 @@ std::vector<std::string> EventMismatches(const ConsoleScenario& scenario,
 
 // A name usable as a test name (letters, digits and underscores).
 std::string TestName(const std::string& name);
+
+// True when text is one well-formed JSON document (RFC 8259: one value, blanks around it).
+bool IsWellFormedJson(std::string_view text);
 
 }  // namespace digital_id::e2e

@@ -8,13 +8,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/utf8_text.h"
+#include "platform/win/wide_text.h"
 #include "platform/win/x509/crypt_handles.h"
 #include "tests/e2e/console_scenarios.h"
 #include "tests/win/enrollment_test_support.h"
@@ -186,6 +190,112 @@ std::string Joined(const std::vector<std::string>& lines) {
   return text;
 }
 
+// The scenario that installs the user's first identity: --status is checked around it.
+constexpr char kFirstUserIdentity[] = "user";
+
+// The text after label on the first line that holds it (blanks around it removed); nullopt when
+// no line does.
+std::optional<std::string> LabelledValue(const std::vector<std::string>& lines,
+                                         const std::string& label) {
+  for (const std::string& line : lines) {
+    const std::size_t at = line.find(label);
+    if (at == std::string::npos) continue;
+    const std::size_t start = line.find_first_not_of(' ', at + label.size());
+    return start == std::string::npos ? std::string() : line.substr(start);
+  }
+  return std::nullopt;
+}
+
+// A certificate's serial number as the program prints it: upper-case hexadecimal, the most
+// significant byte first (CryptoAPI keeps the bytes the other way round), no leading zero bytes.
+std::string SerialOf(PCCERT_CONTEXT certificate) {
+  const CRYPT_INTEGER_BLOB& serial = certificate->pCertInfo->SerialNumber;
+  std::string text;
+  for (DWORD i = serial.cbData; i > 0; --i) {
+    if (text.empty() && serial.pbData[i - 1] == 0 && i > 1) continue;
+    char digits[3] = {};
+    std::snprintf(digits, sizeof digits, "%02X", serial.pbData[i - 1]);
+    text += digits;
+  }
+  return text;
+}
+
+// A UTC file time as "YYYY-MM-DD<between>HH:MM:SS".
+std::string TimeText(const FILETIME& time, char between) {
+  SYSTEMTIME utc{};
+  if (FileTimeToSystemTime(&time, &utc) == FALSE) return {};
+  char text[32] = {};
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u%c%02u:%02u:%02u", utc.wYear, utc.wMonth,
+                utc.wDay, between, utc.wHour, utc.wMinute, utc.wSecond);
+  return text;
+}
+
+// English texts for the program's status runs while this lives (the locale decides their
+// language).
+class EnglishStatusTexts {
+ public:
+  EnglishStatusTexts() { SetEnvironmentVariableW(L"LC_ALL", L"en_US.UTF-8"); }
+  ~EnglishStatusTexts() { SetEnvironmentVariableW(L"LC_ALL", nullptr); }
+  EnglishStatusTexts(const EnglishStatusTexts&) = delete;
+  EnglishStatusTexts& operator=(const EnglishStatusTexts&) = delete;
+};
+
+// Before any identity: --status lists none and exits 1, as text and as JSON; --remove is refused
+// on Windows (exit 2).
+void ExpectNoIdentityListed(const std::wstring& program, const std::wstring& folder) {
+  const EnglishStatusTexts english;
+  const ConsoleRun text = RunConsole(program, folder, {"--status"}, "");
+  EXPECT_EQ(text.exitCode, 1) << Joined(text.lines) << text.errors;
+  EXPECT_FALSE(LabelledValue(text.lines, "Serial number:")) << Joined(text.lines);
+  EXPECT_EQ(text.errors, "") << "a store never made holds nothing";
+  const ConsoleRun json = RunConsole(program, folder, {"--status", "--json"}, "");
+  const std::string document = Joined(json.lines);
+  EXPECT_EQ(json.exitCode, 1) << document << json.errors;
+  EXPECT_TRUE(e2e::IsWellFormedJson(document)) << document;
+  EXPECT_EQ(document.find("\"serial\""), std::string::npos) << document;
+  const ConsoleRun removal = RunConsole(program, folder, {"--remove", "01"}, "");
+  EXPECT_EQ(removal.exitCode, 2) << removal.errors;
+}
+
+// After the user's first enrollment: --status lists the identity in the user's My, with its
+// serial, names, validity and key, and exits 0; --status --json says the same.
+void ExpectIssuedIdentityListed(const std::wstring& program, const std::wstring& folder) {
+  const std::vector<CertContextPtr> issued =
+      wine_test::IssuedCertificates(CERT_SYSTEM_STORE_CURRENT_USER);
+  ASSERT_EQ(issued.size(), 1u);
+  const CERT_INFO& info = *issued.front()->pCertInfo;
+  const std::string serial = SerialOf(issued.front().get());
+  wchar_t user[256] = {};
+  DWORD size = 256;
+  ASSERT_NE(GetUserNameW(user, &size), FALSE);
+  // The test server names the identity O=Example Org, CN=<identity>.
+  const std::string subject = "CN=" + Utf16ToUtf8(FromWide(user)) + ",O=Example Org";
+  const EnglishStatusTexts english;
+
+  const ConsoleRun text = RunConsole(program, folder, {"--status"}, "");
+  EXPECT_EQ(text.exitCode, 0) << Joined(text.lines) << text.errors;
+  EXPECT_EQ(LabelledValue(text.lines, "Serial number:"), serial) << Joined(text.lines);
+  EXPECT_EQ(LabelledValue(text.lines, "Subject:"), subject) << Joined(text.lines);
+  // Names as the Linux backend writes them, the most specific part first.
+  EXPECT_EQ(LabelledValue(text.lines, "Issuer:"), "CN=Example Issuing CA,O=Example Org,C=XX")
+      << Joined(text.lines);
+  EXPECT_EQ(LabelledValue(text.lines, "Valid from:"), TimeText(info.NotBefore, ' ') + " UTC");
+  EXPECT_EQ(LabelledValue(text.lines, "Valid until:"), TimeText(info.NotAfter, ' ') + " UTC");
+  EXPECT_EQ(LabelledValue(text.lines, "Private key:"), "present") << Joined(text.lines);
+
+  const ConsoleRun json = RunConsole(program, folder, {"--status", "--json"}, "");
+  const std::string document = Joined(json.lines);
+  EXPECT_EQ(json.exitCode, 0) << document << json.errors;
+  EXPECT_TRUE(e2e::IsWellFormedJson(document)) << document;
+  for (const std::string& member :
+       {"\"serial\": \"" + serial + "\"", "\"subject\": \"" + subject + "\"",
+        "\"validFrom\": \"" + TimeText(info.NotBefore, 'T') + "Z\"",
+        "\"validUntil\": \"" + TimeText(info.NotAfter, 'T') + "Z\"",
+        std::string("\"hasPrivateKey\": true"), std::string("\"current\": true")}) {
+    EXPECT_NE(document.find(member), std::string::npos) << member << "\n" << document;
+  }
+}
+
 class ConsoleScenarioTest : public ::testing::TestWithParam<ConsoleScenario> {};
 
 TEST_P(ConsoleScenarioTest, EndsAsTheTableSaysAndLeavesTheStoresSo) {
@@ -216,6 +326,11 @@ TEST_P(ConsoleScenarioTest, EndsAsTheTableSaysAndLeavesTheStoresSo) {
       scenario.machine ? CERT_SYSTEM_STORE_LOCAL_MACHINE : CERT_SYSTEM_STORE_CURRENT_USER;
   const std::size_t issuedBefore = wine_test::IssuedCertificates(location).size();
   const std::size_t pendingBefore = wine_test::CertificateCount(location, L"REQUEST");
+  const bool firstUserIdentity = scenario.name == kFirstUserIdentity;
+  if (firstUserIdentity) {
+    ASSERT_EQ(issuedBefore, 0u) << "the first scenario of a fresh prefix";
+    ExpectNoIdentityListed(folder + L"digital-id-enroll.exe", folder);
+  }
   ConsoleRun run;
   {
     std::unique_ptr<RegistryValue> xp;
@@ -256,6 +371,9 @@ TEST_P(ConsoleScenarioTest, EndsAsTheTableSaysAndLeavesTheStoresSo) {
     case StoresAfter::NoneIssued:
       EXPECT_EQ(issued.size(), issuedBefore);
       break;
+  }
+  if (firstUserIdentity) {
+    ExpectIssuedIdentityListed(folder + L"digital-id-enroll.exe", folder);
   }
   if (scenario.rootRefused) {
     // The root as the server served it, fetched after the run.

@@ -1,24 +1,10 @@
 #include "platform/win/x509/crypt_digest.h"
 
+#include "platform/win/x509/crypt_handles.h"
+
 namespace digital_id {
 
 namespace {
-
-// A provider context from CryptAcquireContextW, released with CryptReleaseContext.
-class ProviderContext {
- public:
-  ProviderContext() = default;
-  ProviderContext(const ProviderContext&) = delete;
-  ProviderContext& operator=(const ProviderContext&) = delete;
-  ~ProviderContext() {
-    if (handle_ != 0) CryptReleaseContext(handle_, 0);
-  }
-  HCRYPTPROV* Receive() { return &handle_; }
-  HCRYPTPROV Get() const { return handle_; }
-
- private:
-  HCRYPTPROV handle_ = 0;
-};
 
 // A hash object from CryptCreateHash, destroyed with CryptDestroyHash.
 class HashObject {

@@ -30,4 +30,22 @@ struct CertChainFree {
 // An owned certificate chain.
 using CertChainPtr = std::unique_ptr<const CERT_CHAIN_CONTEXT, CertChainFree>;
 
+// A provider context from CryptAcquireContextW, released with CryptReleaseContext.
+class ProviderContext {
+ public:
+  ProviderContext() = default;
+  ProviderContext(const ProviderContext&) = delete;
+  ProviderContext& operator=(const ProviderContext&) = delete;
+  ~ProviderContext() {
+    if (handle_ != 0) CryptReleaseContext(handle_, 0);
+  }
+  // Where CryptAcquireContextW writes the handle; call on an empty owner only.
+  HCRYPTPROV* Receive() { return &handle_; }
+  // The handle, still owned here; 0 when none was acquired.
+  HCRYPTPROV Get() const { return handle_; }
+
+ private:
+  HCRYPTPROV handle_ = 0;
+};
+
 }  // namespace digital_id
