@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "frontends/console/console_program.h"
+#include "platform/linux/desktop/desktop_notification.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/publish/pkcs12_export.h"
 #include "platform/linux/publish/publication_result.h"
@@ -11,7 +12,8 @@ namespace digital_id {
 namespace {
 
 // The Linux platform for the command line: its services, the PKCS #12 export of the newest
-// identity of the file stores, and the lines of its publication report.
+// identity of the file stores, desktop notifications on the session bus, and the lines of its
+// publication report.
 class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
  public:
   bool ExportsPkcs12() const override { return true; }
@@ -20,6 +22,10 @@ class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
     const Pkcs12Export exported = ExportNewestIdentityAsPkcs12(
         machine ? StoreLocation::LocalMachine : StoreLocation::CurrentUser, passphrase, file);
     return {exported.written, exported.error};
+  }
+  bool Notify(const std::string& summary, const std::string& body) override {
+    return ShowDesktopNotification(
+        {"Orvan Digital ID Installer", "digital-id-installer", summary, body});
   }
   std::vector<std::string> PublicationLines() const override {
     std::vector<std::string> lines;
