@@ -11,8 +11,8 @@ namespace digital_id {
 int RunConsoleStatus(const ConsoleOptions& options, ConsolePlatform& platform);
 
 // Runs --remove: removes the identity with the serial number through the platform and prints
-// its report on standard error. Returns 0 when it was removed, 1 when there is no such
-// identity, 2 when the platform removes nothing.
+// its report on standard error. Returns 0 when it was removed, 1 when there is no such identity
+// (or it could not be removed from its store), 2 when the platform removes nothing.
 int RunConsoleRemove(const ConsoleOptions& options, ConsolePlatform& platform);
 
 // Runs --check-expiry: when the user's newest identity ends within the notice period or has

@@ -26,6 +26,7 @@ struct ConsoleIdentities {
 // What removing an identity came to.
 struct ConsoleRemoval {
   bool found = false;               // true when the store held an identity with that serial
+  bool removed = false;             // true when the store no longer holds it
   std::vector<std::string> report;  // what was removed where, and what was left: one line each
 };
 

@@ -6,8 +6,11 @@
 // that does not end with an issued identity leaves no trust behind.
 
 #include <gtest/gtest.h>
+#include <openssl/bn.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <future>
 
@@ -176,6 +179,129 @@ TEST_F(EndToEndPublicationTest, AMachineRunGivesTrustOnlyToTheRootOfAnIssuedIden
     EXPECT_EQ(files[0].rfind("digital-id-example-root-ca-", 0), 0u) << files[0];
   }
   EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+TEST_F(EndToEndPublicationTest, StatusShowsTheIdentitiesAndRemoveTakesOneAwayByItsSerial) {
+  ASSERT_TRUE(StartServer(
+      {"--code", "USER-1", "--code", "USER-2", "--advance-mode", "--verdict-delay-ms", "0"}));
+  const ClientSite user = NewSite("user");
+  for (const char* code : {"USER-1", "USER-2"}) {
+    const EnrollOutcome run = Enroll(user, code);
+    ASSERT_EQ(run.exitCode, 0) << run.errors << Joined(run.lines);
+  }
+  const std::vector<std::string> entries = FilesWithExtension(user.Store("My"), ".der");
+  ASSERT_EQ(entries.size(), 2u);
+  std::vector<std::string> serials;
+  std::vector<std::string> subjects;
+  for (const std::string& entry : entries) {
+    const CertPtr certificate = ReadDerCertificate(user.Store("My") + "/" + entry);
+    ASSERT_TRUE(certificate);
+    subjects.push_back(Rfc2253Subject(certificate));
+    const BIGNUM* number = ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate.get()), nullptr);
+    char* hex = BN_bn2hex(number);
+    serials.emplace_back(hex);
+    OPENSSL_free(hex);
+    BN_free(const_cast<BIGNUM*>(number));
+  }
+  const std::string identity = user.userData + "/digital-id/identity";
+  const std::string database = user.userData + "/.pki/nssdb";
+  const std::vector<std::pair<std::string, std::string>> english = {{"LC_ALL", "C"}};
+  const std::vector<std::pair<std::string, std::string>> french = {
+      {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "fr_FR.UTF-8"}};
+
+  // Both identities, oldest first, each with its key, its files and the database.
+  const EnrollOutcome status = Enroll(user, "", {"--status"}, english);
+  EXPECT_EQ(status.exitCode, 0) << status.errors;
+  const std::string text = Joined(status.lines);
+  for (const std::string& expected : std::vector<std::string>{
+           "Digital ID 1 of 2 (user)\n  Subject:       " + subjects[0] + "\n",
+           "Digital ID 2 of 2 (user)\n", "  Serial number: " + serials[0] + "\n",
+           "  Serial number: " + serials[1] + "\n", "  Private key:   present\n",
+           "  PEM file:      " + identity + "/identity.crt\n",
+           "  NSS database:  " + database + "\n", " UTC\n  Days left:     "}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  }
+  EXPECT_LT(text.find(serials[0]), text.find(serials[1])) << text;
+  const EnrollOutcome statut = Enroll(user, "", {"--status"}, french);
+  EXPECT_EQ(statut.exitCode, 0);
+  EXPECT_NE(Joined(statut.lines).find("Identité numérique 2 sur 2 (utilisateur)\n  Sujet :"),
+            std::string::npos)
+      << Joined(statut.lines);
+  EXPECT_NE(Joined(statut.lines).find("  Clé privée :      présente\n"), std::string::npos);
+  const EnrollOutcome json = Enroll(user, "", {"--status", "--json"}, french);
+  EXPECT_EQ(json.exitCode, 0) << json.errors;
+  const std::string document = folder.Path() + "/status.json";
+  ASSERT_TRUE(backend_tests::WriteFile(document, Joined(json.lines)));
+  const auto [parsed, fields] = RunCommand(
+      "python3 -c 'import json,sys; d=json.load(open(sys.argv[1]))[\"identities\"]; "
+      "print(*[(i[\"context\"], i[\"serial\"], i[\"current\"], i[\"hasPrivateKey\"], "
+      "type(i[\"daysLeft\"]).__name__, i[\"nssDatabases\"]) for i in d], sep=\"\\n\")' " +
+      document + " 2>&1");
+  EXPECT_EQ(parsed, 0) << fields;
+  for (const std::string& serial : serials) {
+    EXPECT_NE(fields.find("('user', '" + serial + "', True, True, 'int', ['" + database + "'])\n"),
+              std::string::npos)
+        << fields;
+  }
+
+  // Usage errors, and a serial that nothing holds.
+  EXPECT_EQ(Enroll(user, "", {"--remove"}).exitCode, 2);
+  EXPECT_EQ(Enroll(user, "", {"--remove", "not-hex"}).exitCode, 2);
+  const EnrollOutcome unknown = Enroll(user, "", {"--remove", "0BAD"});
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_EQ(unknown.errors,
+            "digital-id-enroll: no identity with serial number 0BAD in the user's store\n");
+
+  // The newest goes, typed with colons and in lower case: from My with its key, its folder, and
+  // the database; "current" names the older one, and the anchors stay.
+  std::string typed;
+  for (std::size_t i = 0; i < serials[1].size(); i += 2) {
+    typed += (i == 0 ? "" : ":") + serials[1].substr(i, 2);
+  }
+  std::transform(typed.begin(), typed.end(), typed.begin(), ::tolower);
+  const EnrollOutcome removed = Enroll(user, "", {"--remove", typed});
+  EXPECT_EQ(removed.exitCode, 0) << removed.errors;
+  EXPECT_TRUE(removed.lines.empty()) << Joined(removed.lines);
+  const std::string stem0 = entries[0].substr(0, entries[0].size() - 4);
+  const std::string stem1 = entries[1].substr(0, entries[1].size() - 4);
+  EXPECT_NE(removed.errors.find("removed: "), std::string::npos) << removed.errors;
+  EXPECT_NE(removed.errors.find(") from My: " + user.Store("My") + "/" + stem1 + "\n"),
+            std::string::npos)
+      << removed.errors;
+  EXPECT_NE(removed.errors.find("current names " + stem0 + "\n"), std::string::npos)
+      << removed.errors;
+  EXPECT_NE(
+      removed.errors.find(") from shared NSS database " + database + ": identity with its key\n"),
+      std::string::npos)
+      << removed.errors;
+  EXPECT_EQ(FilesWithExtension(user.Store("My")),
+            (std::vector<std::string>{stem0 + ".der", stem0 + ".key"}));
+  EXPECT_EQ(std::filesystem::read_symlink(identity + "/current").string(), stem0);
+  EXPECT_FALSE(std::filesystem::exists(identity + "/" + stem1));
+  const std::string nickname =
+      SubjectCommonName(ReadDerCertificate(user.Store("My") + "/" + entries[0]));
+  const auto [listStatus, listing] = RunCommand("certutil -L -d sql:" + database + " 2>&1");
+  EXPECT_EQ(listStatus, 0) << listing;
+  EXPECT_NE(listing.find("Example Root CA                                              C,,"),
+            std::string::npos)
+      << listing;
+  EXPECT_NE(listing.find("Example Issuing CA"), std::string::npos) << listing;
+  const auto [keysStatus, keys] = RunCommand("certutil -K -d sql:" + database + " 2>&1");
+  EXPECT_EQ(keys.find(nickname), keys.rfind(nickname)) << keys;  // one key, the older one's
+  EXPECT_NE(keys.find(nickname), std::string::npos) << keys;
+  const auto [serialStatus, left] = RunCommand(
+      "certutil -L -n '" + nickname + "' -d sql:" + database + " -a | openssl x509 -noout -serial");
+  EXPECT_EQ(left, "serial=" + serials[0] + "\n");
+  EXPECT_NE(backend_tests::ReadFile(user.userData + "/digital-id/publish.log").find("removed: "),
+            std::string::npos);
+
+  // The last one goes too: then "current" goes, and the status has nothing current.
+  EXPECT_EQ(Enroll(user, "", {"--remove", serials[0]}).exitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(identity + "/current"));
+  EXPECT_FALSE(std::filesystem::is_symlink(identity + "/identity.crt"));
+  const EnrollOutcome empty = Enroll(user, "", {"--status"}, english);
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_EQ(Joined(empty.lines), "No digital ID in the user's store\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Publication of installed identities for other programs: the identity files, the NSS databases
-// of the user (read back with certutil), the PKCS #12 export (read back with openssl and imported
+// of the user (read back with certutil), the inventory of what was published and its removal,
+// the PKCS #12 export (read back with openssl and imported
 // with pk12util), the machine's system trust through its overrides, trust only for the root that
 // also anchored the server, escaped names, and failures that never turn an installation into a
 // failure.
@@ -18,7 +19,9 @@
 
 #include "platform/linux/enrollment/base64_text.h"
 #include "platform/linux/enrollment/openssl_enrollment_objects.h"
+#include "platform/linux/publish/identity_inventory.h"
 #include "platform/linux/publish/identity_publisher.h"
+#include "platform/linux/publish/identity_removal.h"
 #include "platform/linux/publish/pkcs12_export.h"
 #include "platform/linux/x509/openssl_certificate.h"
 #include "tests/support/backend_test_support.h"
@@ -261,6 +264,72 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Root"), 1u) << listing;
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Issuing CA"), 1u) << listing;
   EXPECT_EQ(Occurrences(Certutil("-K", environment.Home() + "/.pki/nssdb"), "Enrolled User"), 2u);
+
+  // The inventory lists both, oldest first, with the files and databases that hold each.
+  const std::string shared = environment.Home() + "/.pki/nssdb";
+  const std::vector<std::string> written = {shared, firefox + "/a1.default-release",
+                                            flatpak + "/d4.flat"};
+  const IdentityInventory inventory = ReadIdentityInventory(StoreLocation::CurrentUser);
+  ASSERT_EQ(inventory.entries.size(), 2u) << inventory.error;
+  const IdentityRecord& older = inventory.entries[0].record;
+  const IdentityRecord& newest = inventory.entries[1].record;
+  EXPECT_EQ(older.serial, CertificateSerialText(first.get()));
+  EXPECT_EQ(newest.serial, CertificateSerialText(second.get()));
+  EXPECT_NE(newest.serial, older.serial);
+  EXPECT_NE(newest.subject.find("CN=Enrolled User"), std::string::npos) << newest.subject;
+  EXPECT_NE(newest.issuer.find("CN=Enrollment Test Issuing CA"), std::string::npos);
+  EXPECT_TRUE(newest.hasPrivateKey);
+  EXPECT_LT(newest.notBefore, newest.notAfter);
+  EXPECT_EQ(newest.nssDatabases, written);
+  EXPECT_EQ(older.nssDatabases, written);
+  const std::string newestFolder = identity + "/" + inventory.entries[1].stem;
+  EXPECT_EQ(
+      newest.publishedFiles,
+      (std::vector<std::string>{newestFolder + "/identity.crt", newestFolder + "/identity.key",
+                                identity + "/identity.crt", identity + "/identity.key"}));
+  EXPECT_EQ(older.publishedFiles.size(), 2u);
+
+  // Removing the newest takes it and its key from My, its folder and every database that is not
+  // in use; the running profiles are skipped and said so, the anchors stay, and "current" names
+  // the older identity again. An unknown serial changes nothing.
+  EXPECT_FALSE(RemoveIdentityBySerial(StoreLocation::CurrentUser, "0BAD").found);
+  const IdentityRemoval removal = RemoveIdentityBySerial(StoreLocation::CurrentUser, newest.serial);
+  EXPECT_TRUE(removal.found);
+  EXPECT_TRUE(removal.removed);
+  std::string report;
+  for (const PublicationResult& result : removal.results) report += PublicationLine(result) + "\n";
+  EXPECT_NE(report.find("removed: Enrolled User (serial " + newest.serial + ") from My: "),
+            std::string::npos)
+      << report;
+  for (const std::string& folder : written) {
+    EXPECT_NE(report.find(folder + ": identity with its key\n"), std::string::npos) << report;
+    const std::string listing = Certutil("-L", folder);
+    EXPECT_EQ(Occurrences(listing, "Enrolled User"), 1u) << folder << "\n" << listing;
+    EXPECT_EQ(Occurrences(listing, "Enrollment Test Issuing CA"), 1u) << listing;
+    EXPECT_EQ(Occurrences(listing, "Enrollment Test Root"), 1u) << listing;
+    // The key left is the older identity's: certutil names only a key whose certificate is there.
+    EXPECT_EQ(Occurrences(Certutil("-K", folder), "Enrolled User"), 1u) << folder;
+    const auto [status, pem] =
+        RunCommand("certutil -L -n 'Enrolled User' -a -d sql:" + folder + " 2>/dev/null");
+    BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    X509Ptr left(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    ASSERT_TRUE(left) << status << pem;
+    EXPECT_EQ(X509_cmp(left.get(), first.get()), 0);
+  }
+  EXPECT_NE(
+      report.find("skipped: Enrolled User (serial " + newest.serial + ") from Firefox profile " +
+                  firefox + "/b2.running: in use (Firefox is running)"),
+      std::string::npos)
+      << report;
+  EXPECT_NE(report.find("/f6.snap: in use (Firefox is running)"), std::string::npos) << report;
+  EXPECT_FALSE(fs::exists(newestFolder));
+  EXPECT_EQ(fs::read_symlink(identity + "/current").string(), inventory.entries[0].stem);
+  EXPECT_EQ(X509_cmp(PemCertificates(identity + "/identity.crt").at(0).get(), first.get()), 0);
+  const std::vector<std::string> my = FolderEntries(environment.UserData() + "/stores/My");
+  EXPECT_EQ(my, (std::vector<std::string>{inventory.entries[0].stem + ".der",
+                                          inventory.entries[0].stem + ".key"}));
+  EXPECT_NE(ReadFile(environment.UserData() + "/publish.log").find("removed: Enrolled User"),
+            std::string::npos);
 }
 
 TEST_F(IdentityPublicationTest, NewestIdentityExportsAsAesPkcs12WithASha256Mac) {

@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "platform/linux/stores/atomic_file.h"
 #include "platform/linux/stores/folder_lock.h"
 #include "platform/linux/stores/store_paths.h"
@@ -22,6 +25,18 @@ bool PointLink(const std::filesystem::path& link, const std::string& target) {
   std::error_code error;
   const std::filesystem::path current = std::filesystem::read_symlink(link, error);
   return (!error && current == target) || ReplaceSymlink(link, target);
+}
+
+bool IsFolder(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(std::filesystem::symlink_status(path, error));
+}
+
+// Removes a name of the folder (a link or a file); true when it is gone.
+bool RemoveName(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::remove(path, error);
+  return !error;
 }
 
 }  // namespace
@@ -88,6 +103,57 @@ IdentityFilesResult WriteIdentityFiles(StoreLocation location, const std::filesy
     return {false, "cannot link the identity files in " + folder.string()};
   }
   return {true, (folder / kCurrentCertificateName).string()};
+}
+
+IdentityFilesResult RemoveIdentityFiles(const std::filesystem::path& folder,
+                                        const std::vector<std::string>& stems,
+                                        const std::vector<std::string>& remaining) {
+  if (!IsFolder(folder)) {
+    return {true, ""};
+  }
+  const auto lock = FolderLock::Take(folder);
+  if (!lock) {
+    return {false, "cannot lock " + folder.string()};
+  }
+  RemoveTemporaries(folder);
+  // The newest identity left keeps or takes the stable names first, so that they never lead to a
+  // folder about to go.
+  std::string newest;
+  for (const std::string& stem : remaining) {
+    if (std::find(stems.begin(), stems.end(), stem) == stems.end() && IsFolder(folder / stem)) {
+      newest = std::max(newest, stem);
+    }
+  }
+  std::string detail;
+  if (!newest.empty()) {
+    if (!PointLink(folder / kCurrentFolderName, newest)) {
+      return {false, "cannot link the identity files in " + folder.string()};
+    }
+    detail = "current names " + newest;
+  } else {
+    if (!RemoveName(folder / kCurrentCertificateName) || !RemoveName(folder / kCurrentKeyName) ||
+        !RemoveName(folder / kCurrentFolderName)) {
+      return {false, "cannot remove the stable names in " + folder.string()};
+    }
+    detail = "no identity left";
+  }
+  std::string removed;
+  for (const std::string& stem : stems) {
+    if (!IsFolder(folder / stem)) {
+      continue;
+    }
+    // The folder leaves its name in one step; what a killed run leaves is a temporary that the
+    // next writer tidies.
+    const std::filesystem::path temporary = folder / (std::string(kTemporaryPrefix) + stem);
+    std::error_code error;
+    if (::rename((folder / stem).c_str(), temporary.c_str()) != 0) {
+      return {false, "cannot remove " + (folder / stem).string()};
+    }
+    std::filesystem::remove_all(temporary, error);
+    removed += (folder / stem).string() + ", ";
+  }
+  SyncFolder(folder);
+  return {true, removed + detail};
 }
 
 }  // namespace digital_id

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/linux/stores/issued_identity.h"
 
@@ -30,6 +31,15 @@ struct IdentityFilesResult {
 // alone), a user's 0644.
 IdentityFilesResult WriteIdentityFiles(StoreLocation location, const std::filesystem::path& folder,
                                        const IssuedIdentity& identity);
+
+// Under the lock of folder (the identity folder of WriteIdentityFiles), removes the folders of
+// the entries in stems, after "current" has been pointed at the newest folder left whose entry
+// is among remaining (the entries My still holds), or removed with the stable names when none is
+// left; each change is made in one step. written is false when the folder could not be locked
+// or a change failed; detail says what was done, or why not (empty when there is no folder).
+IdentityFilesResult RemoveIdentityFiles(const std::filesystem::path& folder,
+                                        const std::vector<std::string>& stems,
+                                        const std::vector<std::string>& remaining);
 
 // The certificate followed by the intermediates, as PEM text; empty on failure.
 Bytes CertificateChainPem(const IssuedIdentity& identity);

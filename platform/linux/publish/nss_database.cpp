@@ -5,48 +5,17 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <utility>
 #include <vector>
 
-#include "platform/linux/publish/nss_handles.h"
+#include "platform/linux/publish/nss_session.h"
 #include "platform/linux/stores/store_paths.h"
-#include "platform/lock.h"
 
 namespace digital_id {
 
 namespace {
 
 constexpr const char* kFallbackNickname = "Digital ID";
-
-Lock& NssLock() {
-  static Lock lock;
-  return lock;
-}
-
-// The name of NSS's last error, for the report.
-std::string LastNssError() {
-  const PRErrorCode code = PR_GetError();
-  const char* name = PR_ErrorToName(code);
-  return name != nullptr ? name : "NSS error " + std::to_string(code);
-}
-
-// The DER encoding of an OpenSSL object through its i2d function.
-template <typename T, typename Encode>
-std::vector<unsigned char> Der(T* object, Encode encode) {
-  unsigned char* der = nullptr;
-  const int length = object != nullptr ? encode(object, &der) : -1;
-  std::vector<unsigned char> bytes;
-  if (length > 0 && der != nullptr) {
-    bytes.assign(der, der + length);
-  }
-  OPENSSL_free(der);
-  return bytes;
-}
-
-int EncodeCertificate(X509* certificate, unsigned char** out) {
-  return i2d_X509(certificate, out);
-}
 
 // The key as unencrypted PKCS #8 DER; wiped by the caller.
 std::vector<unsigned char> PrivateKeyInfoDer(EVP_PKEY* key) {
@@ -62,25 +31,15 @@ NssPublication Refused(std::string why) {
   return publication;
 }
 
-SECItem ItemOf(std::vector<unsigned char>& bytes) {
-  return SECItem{siBuffer, bytes.data(), static_cast<unsigned int>(bytes.size())};
-}
-
 // The nickname of a certificate in the database: its common name.
 std::string NicknameOf(X509* certificate) {
   const std::string name = CommonNameOf(certificate);
   return name.empty() ? kFallbackNickname : name;
 }
 
-// The certificate with this DER form when the slot holds it.
-NssCertificatePtr FindInSlot(PK11SlotInfo* slot, std::vector<unsigned char>& der) {
-  SECItem item = ItemOf(der);
-  return NssCertificatePtr(PK11_FindCertFromDERCertItem(slot, &item, nullptr));
-}
-
 // Adds a certificate unless the slot holds it; the stored certificate, or null on failure.
 NssCertificatePtr ImportCertificate(PK11SlotInfo* slot, X509* certificate, bool& added) {
-  std::vector<unsigned char> der = Der(certificate, EncodeCertificate);
+  std::vector<unsigned char> der = CertificateDer(certificate);
   added = false;
   if (der.empty()) {
     return nullptr;
@@ -184,11 +143,7 @@ std::string PrepareSlot(PK11SlotInfo* slot) {
   if (PK11_NeedUserInit(slot) && PK11_InitPin(slot, nullptr, "") != SECSuccess) {
     return "cannot set the empty password: " + LastNssError();
   }
-  if (PK11_NeedLogin(slot) && !PK11_IsLoggedIn(slot, nullptr) &&
-      PK11_CheckUserPassword(slot, "") != SECSuccess) {
-    return "protected by a password";
-  }
-  return {};
+  return LogInWithEmptyPassword(slot);
 }
 
 NssPublication PublishInOpenDatabase(const IssuedIdentity& identity) {
@@ -201,7 +156,7 @@ NssPublication PublishInOpenDatabase(const IssuedIdentity& identity) {
   }
   std::vector<std::string> added;
   // The key goes first, so that the certificate is joined to it as it arrives.
-  std::vector<unsigned char> leafDer = Der(identity.certificate.get(), EncodeCertificate);
+  std::vector<unsigned char> leafDer = CertificateDer(identity.certificate.get());
   NssCertificatePtr existing = leafDer.empty() ? nullptr : FindInSlot(slot.get(), leafDer);
   if (!ImportPrivateKey(slot.get(), identity, existing.get())) {
     return Refused("cannot add the private key: " + LastNssError());
@@ -242,31 +197,19 @@ NssPublication PublishInOpenDatabase(const IssuedIdentity& identity) {
 
 }  // namespace
 
-NssContext::NssContext(const std::string& configuration)
-    : context_(NSS_InitContext(configuration.c_str(), "", "", "", nullptr,
-                               NSS_INIT_NOROOTINIT | NSS_INIT_NOMODDB | NSS_INIT_OPTIMIZESPACE)) {}
-
-bool NssContext::Shutdown() {
-  NSSInitContext* context = std::exchange(context_, nullptr);
-  return context == nullptr || NSS_ShutdownContext(context) == SECSuccess;
-}
-
 NssPublication PublishToNssDatabase(const std::filesystem::path& folder,
                                     const IssuedIdentity& identity) {
-  const std::lock_guard<Lock> guard(NssLock());
-  if (NSS_IsInitialized()) {
-    return Refused("NSS is already in use in this process");
-  }
   // A new database folder, and any parent made for it, is the user's alone.
   if (!CreateStoreFolder(StoreLocation::CurrentUser, folder)) {
     return Refused("cannot create the folder");
   }
-  NssContext context("sql:" + folder.string());
-  if (!context.Valid()) {
-    return Refused("cannot open the database: " + LastNssError());
+  NssPublication publication;
+  const NssSession session = WithNssDatabase(
+      folder, NssAccess::ReadWrite, [&] { publication = PublishInOpenDatabase(identity); });
+  if (!session.opened) {
+    return Refused(session.problem);
   }
-  NssPublication publication = PublishInOpenDatabase(identity);
-  if (!context.Shutdown() && publication.published) {
+  if (!session.cleanShutdown && publication.published) {
     publication.detail += " (NSS did not shut down cleanly)";
   }
   return publication;

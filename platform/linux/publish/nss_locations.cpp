@@ -111,7 +111,7 @@ bool ProfileInUse(const std::filesystem::path& folder) {
 std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
   std::vector<NssLocation> locations;
   const std::filesystem::path shared = home / ".pki" / "nssdb";
-  locations.push_back({"shared NSS database", shared, FormatProblem(shared)});
+  locations.push_back({"shared NSS database", shared, FormatProblem(shared), false});
   std::vector<std::filesystem::path> seen;
   for (const FirefoxRoot& root : kFirefoxRoots) {
     for (const std::filesystem::path& folder : ProfilesOf(home / root.relative)) {
@@ -120,12 +120,13 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
         continue;
       }
       seen.push_back(normal);
-      NssLocation location{root.label, normal, std::nullopt};
+      NssLocation location{root.label, normal, std::nullopt, false};
       std::error_code error;
       if (!normal.is_absolute() || !std::filesystem::is_directory(normal, error)) {
         location.skipReason = "profile folder missing";
       } else if (ProfileInUse(normal)) {
         location.skipReason = "in use (Firefox is running)";
+        location.inUse = true;
       } else {
         location.skipReason = FormatProblem(normal);
       }
@@ -136,7 +137,7 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
   // from the home down to them.
   if (RunningPrivileged()) {
     for (NssLocation& location : locations) {
-      if (location.skipReason) {
+      if (location.skipReason && !location.inUse) {
         continue;
       }
       const std::filesystem::path relative = location.folder.lexically_relative(home);
@@ -145,6 +146,7 @@ std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home) {
           inside ? UntrustedPathReason(home, relative) : UntrustedPathReason(location.folder);
       if (reason) {
         location.skipReason = "unsafe path: " + *reason;
+        location.inUse = false;
       }
     }
   }

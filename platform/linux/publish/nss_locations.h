@@ -12,6 +12,7 @@ struct NssLocation {
   std::string label;                      // "shared NSS database", "Firefox profile", ...
   std::filesystem::path folder;           // the database's folder
   std::optional<std::string> skipReason;  // set when the database must be left alone
+  bool inUse = false;  // true when the only reason is a running browser: it may still be read
 };
 
 // The user's NSS databases below home: the shared database ~/.pki/nssdb (used even when it does
@@ -21,7 +22,8 @@ struct NssLocation {
 // is missing, whose Firefox is running (its "lock" link names a live process or its
 // ".parentlock" carries a lock) or whose database has the old format (cert8.db without
 // cert9.db) gets a skip reason; so does an old-format shared database, and in a privileged run a
-// database on a way that another user could change or that passes a link below home.
+// database on a way that another user could change or that passes a link below home (in use or
+// not).
 std::vector<NssLocation> FindNssLocations(const std::filesystem::path& home);
 
 // True while a Firefox holds the profile in folder.

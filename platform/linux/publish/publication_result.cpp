@@ -1,6 +1,6 @@
 #include "platform/linux/publish/publication_result.h"
 
-#include "platform/linux/system/escaped_text.h"
+#include "base/escaped_text.h"
 
 namespace digital_id {
 
@@ -10,6 +10,8 @@ const char* Verdict(PublicationOutcome outcome) {
   switch (outcome) {
     case PublicationOutcome::Published:
       return "published: ";
+    case PublicationOutcome::Removed:
+      return "removed: ";
     case PublicationOutcome::Skipped:
       return "skipped: ";
     case PublicationOutcome::Failed:

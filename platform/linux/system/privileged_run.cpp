@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "platform/linux/system/escaped_text.h"
+#include "base/escaped_text.h"
 #include "platform/lock.h"
 
 extern char* program_invocation_short_name;

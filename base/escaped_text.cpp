@@ -1,4 +1,4 @@
-#include "platform/linux/system/escaped_text.h"
+#include "base/escaped_text.h"
 
 namespace digital_id {
 
