@@ -188,9 +188,13 @@ std::string TextBlocks(const std::vector<StatusContext>& contexts, std::int64_t 
   std::string out;
   for (const StatusContext& context : contexts) {
     const char* name = context.machine ? labels.machine : labels.user;
+    // Blocks are separated by an empty line; appended piece by piece.
+    if (!out.empty()) {
+      out += '\n';
+    }
     if (context.identities.empty()) {
-      out += (out.empty() ? "" : "\n") +
-             std::string(context.machine ? labels.noneMachine : labels.noneUser) + "\n";
+      out += context.machine ? labels.noneMachine : labels.noneUser;
+      out += '\n';
       continue;
     }
     const std::size_t count = context.identities.size();
@@ -203,9 +207,11 @@ std::string TextBlocks(const std::vector<StatusContext>& contexts, std::int64_t 
       } else if (now < identity.notBefore) {
         daysText += std::string(" (") + labels.notYet + ")";
       }
-      out += (out.empty() ? "" : "\n") + std::string(labels.identity) + " " +
-             std::to_string(index + 1) + " " + labels.of + " " + std::to_string(count) + " (" +
-             name + ")\n";
+      if (index > 0) {
+        out += '\n';
+      }
+      out += std::string(labels.identity) + " " + std::to_string(index + 1) + " " + labels.of +
+             " " + std::to_string(count) + " (" + name + ")\n";
       out += line(kSubject, identity.subject) + line(kIssuer, identity.issuer) +
              line(kSerial, identity.serial) + line(kFrom, UtcTimeText(identity.notBefore)) +
              line(kUntil, UtcTimeText(identity.notAfter)) + line(kDays, daysText) +

@@ -265,8 +265,11 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
   EXPECT_EQ(Occurrences(listing, "Enrollment Test Issuing CA"), 1u) << listing;
   EXPECT_EQ(Occurrences(Certutil("-K", environment.Home() + "/.pki/nssdb"), "Enrolled User"), 2u);
 
-  // The inventory lists both, oldest first, with the files and databases that hold each.
+  // The inventory lists both, oldest first, with the files and databases that hold each; a
+  // profile in use is read as well (read-only).
   const std::string shared = environment.Home() + "/.pki/nssdb";
+  const std::string busy = firefox + "/a1.default-release/lock";
+  ASSERT_EQ(::symlink(("127.0.0.1:+" + std::to_string(::getpid())).c_str(), busy.c_str()), 0);
   const std::vector<std::string> written = {shared, firefox + "/a1.default-release",
                                             flatpak + "/d4.flat"};
   const IdentityInventory inventory = ReadIdentityInventory(StoreLocation::CurrentUser);
@@ -288,6 +291,7 @@ TEST_F(IdentityPublicationTest, UserIdentityReachesItsFilesTheSharedDatabaseAndU
       (std::vector<std::string>{newestFolder + "/identity.crt", newestFolder + "/identity.key",
                                 identity + "/identity.crt", identity + "/identity.key"}));
   EXPECT_EQ(older.publishedFiles.size(), 2u);
+  ASSERT_EQ(::unlink(busy.c_str()), 0);
 
   // Removing the newest takes it and its key from My, its folder and every database that is not
   // in use; the running profiles are skipped and said so, the anchors stay, and "current" names
