@@ -1,5 +1,5 @@
-#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 
 #include "frontends/console/console_expiry_notice.h"
@@ -19,9 +19,7 @@ int RunConsoleExpiryCheck(const ConsoleOptions& options, ConsolePlatform& platfo
         "digital-id-enroll: cannot check when the digital ID expires: " + identities.error + "\n");
     return 0;
   }
-  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count();
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
   const std::optional<ExpiryNotice> notice =
       ExpiryNoticeFor(identities.identities, now, options.expiryDays, ConsoleLanguage());
   if (notice && !platform.Notify(notice->summary, notice->body)) {
