@@ -156,6 +156,7 @@ TEST_F(ExpiryReminderTest, AShortLivedIdentityGivesOneNotificationALongOneNoneAn
   EXPECT_EQ(later.exitCode, 0) << later.errors;
   EXPECT_TRUE(RecordedCalls(longRecord).empty());
   EXPECT_TRUE(later.lines.empty()) << Joined(later.lines);
+  EXPECT_EQ(later.errors.find("digital-id-enroll:"), std::string::npos) << later.errors;
 
   // No session bus: the same words on standard error, and still exit 0.
   const EnrollOutcome noBus = Check(
