@@ -3,8 +3,9 @@
 #   cmake --preset linux && cmake --build --preset linux && cpack --preset package
 #
 # gives build/linux/digital-id-installer_<version>-<revision>_<arch>.deb with the window and the
-# console program in /usr/bin, the desktop entry and the icons, the AppStream metadata, a manual
-# page for each program, the copyright file and the Debian changelog. The test issuing server,
+# console program in /usr/bin, the desktop entry and the icons, the expiry reminder's autostart
+# entry in /etc/xdg/autostart, the AppStream metadata, a manual page for each program, the
+# copyright file and the Debian changelog. The test issuing server,
 # the window demo driver, the tests and the benchmarks stay out: the package takes only the
 # install components listed in CPACK_COMPONENTS_ALL. Checked by scripts/test-package (lintian,
 # appstreamcli, desktop-file-validate, and an install, an enrollment and a removal in a
@@ -78,6 +79,13 @@ install(FILES ${DIGITAL_ID_PACKAGING_SOURCE}/copyright
 install(FILES ${DIGITAL_ID_PACKAGING_SOURCE}/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME ${DIGITAL_ID_PACKAGE_NAME} COMPONENT deb EXCLUDE_FROM_ALL)
+# The expiry reminder at every login of every user (digital-id-enroll --check-expiry), as an XDG
+# autostart entry. /etc is the system's, so only the package installs it, and there it is a
+# configuration file (packaging/conffiles): an administrator's change or removal survives
+# upgrades, and it goes only when the package is purged. A user turns it off with a copy in
+# ~/.config/autostart that says Hidden=true.
+install(FILES ${DIGITAL_ID_PACKAGING_SOURCE}/digital-id-expiry-check.desktop
+        DESTINATION /etc/xdg/autostart COMPONENT deb EXCLUDE_FROM_ALL)
 
 # One package holding exactly these install components (see frontends/console/CMakeLists.txt and
 # frontends/qt/CMakeLists.txt for programs and desktop).
@@ -121,6 +129,9 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, qt6-wayland")
 # or update-ca-certificates; without either, that publication step reports a failure (the
 # enrollment itself is not affected). User enrollments need neither.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ca-certificates, p11-kit")
+# The control files beside the generated ones: the list of configuration files, mode 0644.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${DIGITAL_ID_PACKAGING_SOURCE}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The RelWithDebInfo binaries are stripped in the package.
 set(CPACK_STRIP_FILES ON)
 # Folders the package makes get Debian's usual mode whatever the umask of the build.

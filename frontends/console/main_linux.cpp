@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frontends/console/console_program.h"
+#include "platform/linux/desktop/desktop_notification.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/publish/identity_inventory.h"
 #include "platform/linux/publish/identity_removal.h"
@@ -16,7 +17,7 @@ namespace {
 
 // The Linux platform for the command line: its services, the PKCS #12 export of the newest
 // identity of the file stores, the identities of My with what was published of them, their
-// removal, and the lines of its publication report.
+// removal, desktop notifications on the session bus, and the lines of its publication report.
 class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
  public:
   bool ExportsPkcs12() const override { return true; }
@@ -44,6 +45,10 @@ class LinuxConsolePlatform final : public ConsolePlatformOver<LinuxPlatform> {
       result.report.push_back(PublicationLine(line));
     }
     return result;
+  }
+  bool Notify(const std::string& summary, const std::string& body) override {
+    return ShowDesktopNotification(
+        {"Orvan Digital ID Installer", "digital-id-installer", summary, body});
   }
   std::vector<std::string> PublicationLines() const override {
     std::vector<std::string> lines;

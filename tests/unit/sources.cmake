@@ -9,6 +9,7 @@ set(DIGITAL_ID_UNIT_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/channel_handshake_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/channel_issuer_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/channel_messages_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/console_expiry_notice_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/enrollment_run_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/identity_status_text_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/issuance_test.cpp

@@ -10,7 +10,6 @@ namespace digital_id::test_server {
 
 namespace {
 
-constexpr long kClientValidDays = 365;
 constexpr std::size_t kMaxCommonNameCharacters = 64;
 
 // Latin-1 bytes to UTF-8, control characters replaced, cut to the longest common name allowed.
@@ -84,7 +83,7 @@ X509ReqPtr ParseCertificateRequest(std::string_view encodedRequest, std::string&
 }
 
 std::string IssueClientCertificate(X509_REQ* request, std::string_view identity, const DemoPki& pki,
-                                   std::string& error, std::size_t paddingCopies) {
+                                   long validDays, std::string& error, std::size_t paddingCopies) {
   X509NamePtr subject = MakeName({{"O", "Example Org"}, {"CN", CommonNameFromIdentity(identity)}});
   EVP_PKEY* publicKey = X509_REQ_get0_pubkey(request);
   if (!subject || publicKey == nullptr) {
@@ -96,7 +95,7 @@ std::string IssueClientCertificate(X509_REQ* request, std::string_view identity,
   profile.publicKey = publicKey;
   profile.issuer = pki.issuingCa.certificate.get();
   profile.signingKey = pki.issuingCa.key.get();
-  profile.validDays = kClientValidDays;
+  profile.validDays = validDays;
   profile.extensions = {{NID_basic_constraints, "critical,CA:FALSE"},
                         {NID_key_usage, "critical,digitalSignature,keyEncipherment"},
                         {NID_ext_key_usage, "clientAuth"},

@@ -157,8 +157,8 @@ class Exchange {
     if (verdict.decision == CodeDecision::Issue) {
       std::string error;
       const std::size_t padding = Faulty(Fault::LargeVerdict) ? kLargeVerdictPadding : 0;
-      const std::string response =
-          IssueClientCertificate(pkcs10, identity, *context_.pki, error, padding);
+      const std::string response = IssueClientCertificate(pkcs10, identity, *context_.pki,
+                                                          context_.clientValidDays, error, padding);
       if (response.empty()) log_.Note("issuing failed: " + error);
       verdict.text = response.empty() ? std::string(kRefused) : std::string(kIssued) + response;
       verdict.marker = response.empty() ? "SRVNACK" : "ISSUED";

@@ -22,6 +22,7 @@ struct IssuanceContext {
   std::chrono::milliseconds verdictDelay{1000};  // pause between "SRVACK;" and the verdict
   const FaultPlan* faults = nullptr;             // misbehaviour asked for by tests; null: none
   bool logsClientCertificate = false;  // whether the handshake's client certificate is logged
+  long clientValidDays = 365;          // issued certificates end this many days from now
 };
 
 // Runs the issuance exchange on one accepted connection: handshake, request (possibly over

@@ -247,6 +247,7 @@ int Run(const ServerOptions& options) {
                            &codes,          &log,
                            &stop,           options.verdictDelay,
                            &options.faults, options.askClientCertificate};
+  issuance.clientValidDays = options.validityDays;
 
   std::cout << "http-port " << httpPort << "\ntls-port " << tlsPort << "\nclient-auth-port "
             << clientAuthPort << "\nready" << std::endl;

@@ -70,6 +70,8 @@ std::string UsageText() {
          "  --ini-host HOST        CAAddress and server name in that app.ini (default 127.0.0.1)\n"
          "  --events FILE          append one line per event to FILE\n"
          "  --verdict-delay-ms N   pause between SRVACK; and the verdict (default 1000)\n"
+         "  --validity-days N      issued certificates end N days from now (1 to 3650;\n"
+         "                         default 365)\n"
          "  --help                 this text\n" +
          FaultUsageText() +
          "Without any code option, three one-time codes are made up and shown on standard "
@@ -157,6 +159,12 @@ ParseOutcome ParseOptions(int argc, char** argv, ServerOptions& options, std::st
         return ParseOutcome::Error;
       }
       options.verdictDelay = std::chrono::milliseconds(number);
+    } else if (name == "--validity-days") {
+      if (!ParseNumber(value, 3650, number) || number == 0) {
+        error = "--validity-days needs 1 to 3650";
+        return ParseOutcome::Error;
+      }
+      options.validityDays = static_cast<long>(number);
     } else {
       error = "unknown option " + std::string(name);
       return ParseOutcome::Error;

@@ -41,6 +41,7 @@ struct ServerOptions {
   std::chrono::milliseconds verdictDelay{1000};  // --verdict-delay-ms
   FaultPlan faults;                              // --fault
   int tlsMinorVersion = 2;                       // --tls-version 1.N (0 to 3)
+  long validityDays = 365;                       // --validity-days: of issued certificates
 };
 
 // Result of reading the command line.
