@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "platform/linux/system/file_descriptor.h"
+#include "platform/linux/system/privileged_run.h"
 
 namespace digital_id {
 
@@ -68,10 +69,21 @@ std::string PluginName(std::string_view entry) {
   return name;
 }
 
+// True for a platform that shows the window on this computer only. Others (a VNC server, a web
+// page) would hand the window, and with it the computer's enrollment, to whoever connects, so
+// a privileged run never starts them.
+bool ShowsOnThisComputer(const std::string& name) {
+  return name == "xcb" || name.starts_with("wayland") || name == "offscreen" || name == "minimal" ||
+         name == "linuxfb" || name == "eglfs";
+}
+
 // Whether the platform of one entry of QT_QPA_PLATFORM can start.
 bool PlatformStarts(std::string_view entry, const std::vector<std::string>& plugins) {
   const std::string name = PluginName(entry);
   if (name.empty() || std::find(plugins.begin(), plugins.end(), name) == plugins.end()) {
+    return false;
+  }
+  if (RunningPrivileged() && !ShowsOnThisComputer(name)) {
     return false;
   }
   if (name == "xcb") {

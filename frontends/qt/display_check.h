@@ -19,7 +19,8 @@ struct PlatformChoice {
 // the platforms it lists (separated by ';') that can start are named, in its order. Without it,
 // Qt chooses when Wayland can start; otherwise "xcb" is named, so that Qt never tries a Wayland
 // whose plugin is missing or whose compositor does not answer. In both cases "xcb" is the
-// fallback when nothing else can start, and no platform at all gives display false.
+// fallback when nothing else can start, and no platform at all gives display false. A privileged
+// run starts only platforms that show the window on this computer (never a VNC server).
 PlatformChoice ChoosePlatform(const std::vector<std::string>& plugins);
 
 }  // namespace digital_id
