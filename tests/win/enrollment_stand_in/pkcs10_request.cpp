@@ -108,9 +108,9 @@ std::wstring ProcessName() {
   return slash == std::wstring::npos ? full : full.substr(slash + 1);
 }
 
-// The attributes [0] of the request, each under its OID 1.3.6.1.4.1.311.x: the system's version
-// (x = 13.2.3), the client (x = 21.20: a client id, computer, user and process) and the key's
-// provider (x = 13.2.2: key spec, provider name, an empty signature).
+// The attributes [0] of the request, each under its enrollment OID (the encoded arcs below): the
+// system's version, the client (a client id, computer, user and process) and the key's provider
+// (key spec, provider name, an empty signature).
 std::vector<BYTE> RequestAttributes(const KeyPair& key) {
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof(version);
