@@ -269,6 +269,16 @@ class InstallerSite {
 
 }  // namespace
 
+// The rows of a Wayland compositor (the site's stand-in) that Qt has no plugin for, with and
+// without QT_QPA_PLATFORM naming it.
+void AddWaylandWithoutItsPluginRows() {
+  QTest::newRow("Wayland compositor without the plugin")
+      << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
+                     QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+  QTest::newRow("QT_QPA_PLATFORM=wayland without the plugin") << QStringList{
+      QStringLiteral("QT_QPA_PLATFORM=wayland"), QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+}
+
 class WindowTest : public QObject {
   Q_OBJECT
 
@@ -417,12 +427,7 @@ class WindowTest : public QObject {
         << QStringList{QStringLiteral("WAYLAND_DISPLAY=/nonexistent/wayland-4719")};
     QTest::newRow("xcb without an X server")
         << QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:4719")};
-    QTest::newRow("Wayland compositor without the plugin")
-        << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
-                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
-    QTest::newRow("QT_QPA_PLATFORM=wayland without the plugin")
-        << QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"),
-                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+    AddWaylandWithoutItsPluginRows();
     // In a privileged run, a plugin folder that the invoking user names is not searched, so its
     // plugin is never loaded and the platform it offers does not exist.
     QTest::newRow("privileged, plugin in QT_PLUGIN_PATH") << QStringList{
@@ -464,12 +469,7 @@ class WindowTest : public QObject {
     QTest::newRow("Wayland socket missing")
         << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
                        QStringLiteral("WAYLAND_DISPLAY=/nonexistent/wayland-4719")};
-    QTest::newRow("Wayland compositor without the plugin")
-        << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
-                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
-    QTest::newRow("QT_QPA_PLATFORM=wayland without the plugin")
-        << QStringList{QStringLiteral("QT_QPA_PLATFORM=wayland"),
-                       QStringLiteral("WAYLAND_DISPLAY=@site/wayland-0")};
+    AddWaylandWithoutItsPluginRows();
   }
 
   // The installer shows its window on the X server and ends with exit code 0 when it is closed.

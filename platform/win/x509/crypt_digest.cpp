@@ -4,26 +4,6 @@
 
 namespace digital_id {
 
-namespace {
-
-// A hash object from CryptCreateHash, destroyed with CryptDestroyHash.
-class HashObject {
- public:
-  HashObject() = default;
-  HashObject(const HashObject&) = delete;
-  HashObject& operator=(const HashObject&) = delete;
-  ~HashObject() {
-    if (handle_ != 0) CryptDestroyHash(handle_);
-  }
-  HCRYPTHASH* Receive() { return &handle_; }
-  HCRYPTHASH Get() const { return handle_; }
-
- private:
-  HCRYPTHASH handle_ = 0;
-};
-
-}  // namespace
-
 Bytes CryptDigest(ALG_ID algorithm, const Bytes& data) {
   ProviderContext provider;
   if (!CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_AES,

@@ -30,22 +30,38 @@ struct CertChainFree {
 // An owned certificate chain.
 using CertChainPtr = std::unique_ptr<const CERT_CHAIN_CONTEXT, CertChainFree>;
 
-// A provider context from CryptAcquireContextW, released with CryptReleaseContext.
-class ProviderContext {
+// Owns a CryptoAPI handle that is a number rather than a pointer (0 for none) and frees it with
+// Release.
+template <typename Handle, void (*Release)(Handle)>
+class CryptHandle {
  public:
-  ProviderContext() = default;
-  ProviderContext(const ProviderContext&) = delete;
-  ProviderContext& operator=(const ProviderContext&) = delete;
-  ~ProviderContext() {
-    if (handle_ != 0) CryptReleaseContext(handle_, 0);
+  CryptHandle() = default;
+  CryptHandle(const CryptHandle&) = delete;
+  CryptHandle& operator=(const CryptHandle&) = delete;
+  ~CryptHandle() {
+    if (handle_ != 0) Release(handle_);
   }
-  // Where CryptAcquireContextW writes the handle; call on an empty owner only.
-  HCRYPTPROV* Receive() { return &handle_; }
+  // Where the acquiring function writes the handle; call on an empty owner only.
+  Handle* Receive() { return &handle_; }
   // The handle, still owned here; 0 when none was acquired.
-  HCRYPTPROV Get() const { return handle_; }
+  Handle Get() const { return handle_; }
 
  private:
-  HCRYPTPROV handle_ = 0;
+  Handle handle_ = 0;
 };
+
+// Releases a provider context.
+inline void ReleaseProviderContext(HCRYPTPROV provider) {
+  CryptReleaseContext(provider, 0);
+}
+// Destroys a hash object.
+inline void DestroyHashObject(HCRYPTHASH hash) {
+  CryptDestroyHash(hash);
+}
+
+// A provider context from CryptAcquireContextW, released with CryptReleaseContext.
+using ProviderContext = CryptHandle<HCRYPTPROV, ReleaseProviderContext>;
+// A hash object from CryptCreateHash, destroyed with CryptDestroyHash.
+using HashObject = CryptHandle<HCRYPTHASH, DestroyHashObject>;
 
 }  // namespace digital_id
